@@ -1,0 +1,61 @@
+// The serial line to the magnifier: one numbered port, fixed line settings
+// (8 data bits, DTR and RTS on, no flow control), reads that take only what is
+// already queued, and writes of one byte per request with a bounded wait.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// What the link needs of a serial port. CComPort is the real one; the unit
+// tests put a simulated line in its place.
+class ISerialPort {
+public:
+    virtual ~ISerialPort() = default;
+
+    // Opens port nPort (1-based) at nBaud. True when the port is open, also
+    // when it already was (the arguments are then ignored).
+    virtual bool Open(int nPort, int nBaud) = 0;
+    // Closes the port if it is open. Always true; may be called any number of times.
+    virtual bool Close() = 0;
+    // Writes nLength bytes one at a time. Returns nLength, or 0 when the port is
+    // not open or nLength <= 0. A byte that could not be written is not reported.
+    virtual int WriteBytes(const std::uint8_t* pBytes, int nLength) = 0;
+    // Number of bytes waiting in the driver's input queue; 0 when not open.
+    virtual int GetInputCount() = 0;
+    // Takes up to nLimit of the bytes already queued, never waiting for more.
+    // Returns how many were placed in pBuffer, 0 when none (or on an error).
+    virtual int ReadAvailable(std::uint8_t* pBuffer, int nLimit) = 0;
+    virtual bool IsOpen() const = 0;
+};
+
+class CComPort final : public ISerialPort {
+public:
+    CComPort();
+    ~CComPort() override;
+    CComPort(const CComPort&) = delete;
+    CComPort& operator=(const CComPort&) = delete;
+
+    bool Open(int nPort, int nBaud) override;
+    bool Close() override;
+    int WriteBytes(const std::uint8_t* pBytes, int nLength) override;
+    int GetInputCount() override;
+    int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override;
+    bool IsOpen() const override;
+
+    // The system's name for port nPort: "COM3", or "\\.\COM12" above 9 on
+    // Windows; the mapped device path (default /dev/ttyS<n-1>) on POSIX.
+    static std::string PortName(int nPort);
+
+    // POSIX only: maps port nPort to a device path. An empty path restores the
+    // default. Set by the front end before the link thread starts.
+    static void SetPortPath(int nPort, const std::string& strPath);
+
+private:
+    bool WriteOneByte(std::uint8_t byte);
+
+    // Handles and the two OVERLAPPED records on Windows, the descriptor on POSIX.
+    struct Platform;
+    std::unique_ptr<Platform> m_p;
+    bool m_bOpened = false;  // true only after a fully successful Open
+};

@@ -1,0 +1,181 @@
+// CComPort on POSIX termios. Port n is the device path mapped for it
+// (default /dev/ttyS<n-1>).
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+
+#include "device/com_port.h"
+
+namespace {
+
+constexpr int kWriteWaitMs = 1000;  // bounded wait for one byte to be accepted
+
+std::mutex g_mapLock;
+std::map<int, std::string>& PortMap() {
+    static std::map<int, std::string> map;
+    return map;
+}
+
+speed_t BaudConstant(int nBaud) {
+    switch (nBaud) {
+        case 1200: return B1200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B0;
+    }
+}
+
+}  // namespace
+
+struct CComPort::Platform {
+    int fd = -1;
+};
+
+CComPort::CComPort() : m_p(std::make_unique<Platform>()) {}
+
+CComPort::~CComPort() { Close(); }
+
+std::string CComPort::PortName(int nPort) {
+    {
+        std::lock_guard<std::mutex> guard(g_mapLock);
+        auto it = PortMap().find(nPort);
+        if (it != PortMap().end()) {
+            return it->second;
+        }
+    }
+    return "/dev/ttyS" + std::to_string(nPort - 1);
+}
+
+void CComPort::SetPortPath(int nPort, const std::string& strPath) {
+    std::lock_guard<std::mutex> guard(g_mapLock);
+    if (strPath.empty()) {
+        PortMap().erase(nPort);
+    } else {
+        PortMap()[nPort] = strPath;
+    }
+}
+
+bool CComPort::IsOpen() const { return m_bOpened && m_p->fd >= 0; }
+
+bool CComPort::Open(int nPort, int nBaud) {
+    if (m_bOpened) {
+        return true;
+    }
+    const speed_t speed = BaudConstant(nBaud);
+    if (nPort < 1 || speed == B0) {
+        return false;
+    }
+    const std::string strName = PortName(nPort);
+    int fd = ::open(strName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // Exclusive, like a Windows port opened with share mode 0: the advisory lock
+    // keeps out other copies and tools (it also holds for root, which TIOCEXCL
+    // does not), TIOCEXCL keeps out everyone else who is not privileged.
+    termios tio{};
+    bool bOk = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0 &&
+               ::tcgetattr(fd, &tio) == 0;
+    if (bOk) {
+        cfmakeraw(&tio);
+        tio.c_cflag &= ~(CSIZE | CRTSCTS);
+        tio.c_cflag |= CS8 | CLOCAL | CREAD;
+        tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        bOk = cfsetispeed(&tio, speed) == 0 && cfsetospeed(&tio, speed) == 0 &&
+              ::tcsetattr(fd, TCSANOW, &tio) == 0;
+    }
+    if (!bOk) {
+        ::close(fd);
+        return false;
+    }
+    // DTR and RTS on where the device has modem lines (a pseudo-terminal has none).
+    int nLines = TIOCM_DTR | TIOCM_RTS;
+    (void)::ioctl(fd, TIOCMBIS, &nLines);
+    m_p->fd = fd;
+    m_bOpened = true;
+    return true;
+}
+
+bool CComPort::Close() {
+    if (m_bOpened && m_p->fd >= 0) {
+        ::close(m_p->fd);
+        m_p->fd = -1;
+        m_bOpened = false;
+    }
+    return true;
+}
+
+bool CComPort::WriteOneByte(std::uint8_t byte) {
+    for (;;) {
+        const ssize_t n = ::write(m_p->fd, &byte, 1);
+        if (n == 1) {
+            return true;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Output queue full: wait a bounded time for room, then try once more.
+            pollfd pfd{m_p->fd, POLLOUT, 0};
+            if (::poll(&pfd, 1, kWriteWaitMs) == 1 && (pfd.revents & POLLOUT)) {
+                if (::write(m_p->fd, &byte, 1) == 1) {
+                    return true;
+                }
+            }
+        }
+        return true;  // a byte that cannot go out is dropped
+    }
+}
+
+int CComPort::WriteBytes(const std::uint8_t* pBytes, int nLength) {
+    if (!IsOpen() || nLength <= 0) {
+        return 0;
+    }
+    for (int i = 0; i < nLength; ++i) {
+        WriteOneByte(pBytes[i]);
+    }
+    return nLength;
+}
+
+int CComPort::GetInputCount() {
+    if (!IsOpen()) {
+        return 0;
+    }
+    int nQueued = 0;
+    if (::ioctl(m_p->fd, FIONREAD, &nQueued) != 0 || nQueued < 0) {
+        return 0;
+    }
+    return nQueued;
+}
+
+int CComPort::ReadAvailable(std::uint8_t* pBuffer, int nLimit) {
+    if (!IsOpen() || nLimit <= 0) {
+        return 0;
+    }
+    const int nQueued = GetInputCount();
+    if (nQueued == 0) {
+        return 0;
+    }
+    const int nWant = nQueued < nLimit ? nQueued : nLimit;
+    for (;;) {
+        const ssize_t n = ::read(m_p->fd, pBuffer, static_cast<size_t>(nWant));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return n > 0 ? static_cast<int>(n) : 0;
+    }
+}

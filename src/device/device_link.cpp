@@ -1,0 +1,298 @@
+#include "device/device_link.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+void RealSleep(int nMilliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+}
+
+constexpr int kPollMs = 50;           // one poll cycle, and the pause after each command
+constexpr int kStartMs = 500;         // pause before the first scan
+constexpr int kBetweenScansMs = 1000; // pause after a scan in which nothing answered
+constexpr int kAfterPortMs = 100;     // pause after a port attempt that failed, and on connecting
+constexpr int kProbeStepMs = 10;      // the probe looks for its answer in 10 ms steps
+constexpr int kProbeLimitMs = 200;    // and gives up after 200 ms
+constexpr int kLostExtraMs = 1000;    // extra pause after a failed keep-alive probe
+constexpr int kKeepAliveCycles = 20;  // a keep-alive probe every 20th poll cycle
+constexpr int kAnswerLength = 7;
+
+}  // namespace
+
+bool IsProbeAnswer(const char* pszReply) {
+    return std::strlen(pszReply) == kAnswerLength && pszReply[0] == 'V' && pszReply[2] == '.' &&
+           pszReply[5] == '\r' && pszReply[6] == '\n';
+}
+
+void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, int nReplyMs,
+                     const char* pszVerdict) {
+    if (nSize <= 0) {
+        return;
+    }
+    char szHead[32];
+    char szTail[48];
+    std::snprintf(szHead, sizeof szHead, "Com%d Resp='", nPort);
+    std::snprintf(szTail, sizeof szTail, "' %dms - %s", nReplyMs, pszVerdict);
+    const int nHead = static_cast<int>(std::strlen(szHead));
+    const int nTail = static_cast<int>(std::strlen(szTail));
+    const int nReply = static_cast<int>(std::strlen(pszReply));
+    const int nRoom = nSize - 1 - nHead - nTail;  // characters left for the reply
+    if (nReply <= nRoom) {
+        std::snprintf(pszOut, nSize, "%s%s%s", szHead, pszReply, szTail);
+    } else if (nRoom > 3) {
+        // Keep the verdict readable: cut the reply and mark the cut.
+        std::snprintf(pszOut, nSize, "%s%.*s...%s", szHead, nRoom - 3, pszReply, szTail);
+    } else {
+        std::snprintf(pszOut, nSize, "%s%s%s", szHead, pszReply, szTail);  // truncates safely
+    }
+}
+
+CDeviceLink::CDeviceLink() : m_sleep(RealSleep) {}
+
+CDeviceLink::~CDeviceLink() { m_port.Close(); }
+
+void CDeviceLink::UseSleep(SleepFn fnSleep) { m_sleep = fnSleep ? std::move(fnSleep) : RealSleep; }
+
+void CDeviceLink::SetStatus(int nStatus) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_nStatus != nStatus) {
+        m_nStatus = nStatus;
+        m_bStatusChanged = true;
+    }
+}
+
+void CDeviceLink::SetStatusText(const char* pszText) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_strStatus = pszText ? pszText : "";
+    m_bStatusChanged = true;
+}
+
+bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    const bool bChanged = m_bStatusChanged;
+    m_bStatusChanged = false;
+    strStatus = m_strStatus;
+    nStatus = m_nStatus;
+    return bChanged;
+}
+
+std::string CDeviceLink::GetDebugInfo() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return std::string(m_szDebugInfo);
+}
+
+void CDeviceLink::WriteDebugLine(const char* pszReply, const char* pszVerdict) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    FormatProbeLine(m_szDebugInfo, kDebugInfoSize, m_nPort, pszReply, m_nReplyMs, pszVerdict);
+}
+
+void CDeviceLink::SendCommand(const char* pszCommand) {
+    char szBuffer[kCommandLimit + 3];  // text, CR, LF, terminator
+    const int nText = static_cast<int>(strnlen(pszCommand, kCommandLimit));
+    std::memcpy(szBuffer, pszCommand, nText);
+    szBuffer[nText] = '\r';
+    szBuffer[nText + 1] = '\n';
+    szBuffer[nText + 2] = '\0';
+    Port().WriteBytes(reinterpret_cast<const std::uint8_t*>(szBuffer), nText + 2);
+}
+
+void CDeviceLink::FlushInput() {
+    std::uint8_t scratch[kFlushLimit];
+    Port().ReadAvailable(scratch, kFlushLimit);
+}
+
+bool CDeviceLink::CheckDevice() {
+    FlushInput();
+    SendCommand("?");
+    Wait(kProbeStepMs);
+    m_nReplyMs = kProbeStepMs;
+    int nSteps = kProbeStepMs;
+    char szReply[kReplyLimit + 1] = {};
+
+    // Reads the queued bytes (at most 40) into szReply as a NUL-terminated text.
+    auto readReply = [&] {
+        int nRead = Port().ReadAvailable(reinterpret_cast<std::uint8_t*>(szReply), kReplyLimit);
+        if (nRead < 0 || nRead > kReplyLimit) {
+            nRead = 0;
+        }
+        szReply[nRead] = '\0';
+    };
+
+    while (nSteps < kProbeLimitMs) {
+        if (Port().GetInputCount() >= kAnswerLength) {
+            readReply();
+            if (IsProbeAnswer(szReply)) {
+                WriteDebugLine(szReply, "ok");
+                return true;
+            }
+        }
+        Wait(kProbeStepMs);
+        m_nReplyMs += kProbeStepMs;
+        nSteps += kProbeStepMs;
+    }
+    if (Port().GetInputCount() > 0) {
+        readReply();
+    }
+    WriteDebugLine(szReply, "bad");
+
+    bool bWasConnected;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        bWasConnected = m_nStatus == LINK_CONNECTED;
+    }
+    if (bWasConnected) {
+        Wait(kLostExtraMs);  // a failed keep-alive
+    }
+    return false;
+}
+
+bool CDeviceLink::SendLevel(bool bPosition) {
+    int nWanted;
+    int nSent;
+    char chLetter;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        nWanted = bPosition ? m_nPosition.load() : m_nWidth.load();
+        nSent = bPosition ? m_nSentPosition : m_nSentWidth;
+        chLetter = bPosition ? 'p' : 'w';
+    }
+    if (nSent == nWanted) {
+        return false;
+    }
+    char szCommand[8];
+    std::snprintf(szCommand, sizeof szCommand, "%c%02x", chLetter, nWanted);
+    SendCommand(szCommand);
+    Wait(kPollMs);
+    (bPosition ? m_nSentPosition : m_nSentWidth) = nWanted;
+    return true;
+}
+
+bool CDeviceLink::SendButtonPress(char chButton, Flag* pPending) {
+    // Taking the flag clears it before the press goes out, so a press that
+    // arrives meanwhile stays pending for the next cycle.
+    if (!pPending->exchange(0)) {
+        return false;
+    }
+    char szCommand[8];
+    std::snprintf(szCommand, sizeof szCommand, "B%c", chButton);
+    SendCommand(szCommand);
+    Wait(kPollMs);
+    m_nSentPosition = -1;
+    m_nSentWidth = -1;
+    SendLevel(true);
+    SendLevel(false);
+    return true;
+}
+
+bool CDeviceLink::TryPort(int nPort) {
+    m_nPort = nPort;
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "ACTIVE Port %d", nPort);
+    SetStatusText(szText);
+    SetStatus(LINK_SEARCHING);
+    if (Port().Open(nPort, kBaudRate)) {
+        if (CheckDevice()) {
+            SetStatus(LINK_CONNECTED);
+            return true;
+        }
+        Port().Close();
+    }
+    Wait(kAfterPortMs);
+    return false;
+}
+
+int CDeviceLink::Run() {
+    // Starting
+    SetStatus(LINK_STARTING);
+    m_bStopRequest = 0;
+    m_bRunning = 1;
+    m_nReplyMs = 0;
+    SetStatusText("Init");
+    Wait(kStartMs);
+
+    while (!m_bStopRequest) {
+        // Scanning: COM1 to COM4; the stop request is looked at only after the scan.
+        bool bFound = false;
+        for (int nPort = kFirstPort; nPort <= kLastPort && !bFound; ++nPort) {
+            bFound = TryPort(nPort);
+            m_bConnected = bFound ? 1 : 0;
+        }
+        if (!bFound) {
+            // Between scans.
+            SetStatusText("");
+            if (!m_bStopRequest) {
+                Wait(kBetweenScansMs);
+                if (!m_bStopRequest) {
+                    continue;
+                }
+            }
+        }
+
+        // Connected (also passed through on the way out of the pause between scans).
+        Wait(kAfterPortMs);
+        m_nSentPosition = -1;
+        m_nSentWidth = -1;
+        int nCycle = kKeepAliveCycles;
+        bool bLost = false;
+        while (!m_bStopRequest) {
+            // Polling, one cycle.
+            Wait(kPollMs);
+            SendButtonPress('W', &m_bWindowPending);
+            SendButtonPress('L', &m_bLinesPending);
+            SendButtonPress('O', &m_bOptionsPending);
+            SendLevel(true);
+            SendLevel(false);
+            if (--nCycle == 0) {
+                nCycle = kKeepAliveCycles;
+                if (!CheckDevice()) {
+                    bLost = true;
+                    break;
+                }
+            }
+        }
+        if (bLost) {
+            SetStatus(LINK_SEARCHING);
+        }
+
+        // Leaving
+        if (m_bConnected) {
+            m_bConnected = 0;
+            Port().Close();
+        }
+    }
+
+    // Ending
+    SetStatus(LINK_STOPPED);
+    SetStatusText("");
+    Port().Close();
+    m_bRunning = 0;  // the last write to the record
+    return 0;
+}
+
+unsigned LinkThreadProc(void* pParam) {
+    return static_cast<unsigned>(static_cast<CDeviceLink*>(pParam)->Run());
+}
+
+namespace {
+
+// Owns the program's record. At exit it frees the record only if the link
+// thread has ended; otherwise the record stays with the thread until the
+// process is gone, so nothing a running thread uses is ever destroyed.
+struct GlobalLinkOwner {
+    CDeviceLink* pLink = new CDeviceLink;
+    ~GlobalLinkOwner() {
+        if (!pLink->m_bRunning) {
+            delete pLink;
+        }
+    }
+};
+
+GlobalLinkOwner g_linkOwner;
+
+}  // namespace
+
+CDeviceLink& g_deviceLink = *g_linkOwner.pLink;

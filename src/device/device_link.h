@@ -1,0 +1,114 @@
+// The shared device-state record between the user-interface thread and the
+// link thread, the wire protocol spoken to the magnifier, and the link
+// thread's body.
+//
+// The user interface writes the request fields (pending presses, wanted
+// position and width, the stop request) and reads m_bConnected and
+// m_bRunning without the lock; each of those has a single writer and is an
+// atomic byte. m_lock guards the status code, status text, changed flag and
+// debug line, and the link thread's reads of the wanted and last-sent values.
+// It is never held across port I/O or a wait.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "device/com_port.h"
+
+// Connection status codes (m_nStatus).
+enum : int {
+    LINK_STARTING = 0,
+    LINK_SEARCHING = 1,
+    LINK_CONNECTED = 2,
+    LINK_STOPPED = 3,
+};
+
+class CDeviceLink {
+public:
+    using Flag = std::atomic<std::uint8_t>;
+    using SleepFn = std::function<void(int nMilliseconds)>;
+
+    static constexpr int kBaudRate = 9600;
+    static constexpr int kFirstPort = 1;
+    static constexpr int kLastPort = 4;
+    static constexpr int kDebugInfoSize = 50;
+    static constexpr int kReplyLimit = 40;    // bytes the probe reads at once
+    static constexpr int kFlushLimit = 1000;  // bytes one flush discards at most
+    static constexpr int kCommandLimit = 37;  // characters of one command text
+
+    CDeviceLink();
+    ~CDeviceLink();
+    CDeviceLink(const CDeviceLink&) = delete;
+    CDeviceLink& operator=(const CDeviceLink&) = delete;
+
+    // Status, published by the link thread.
+    void SetStatus(int nStatus);
+    void SetStatusText(const char* pszText);
+    // Copies the status text and code; returns the changed flag as it was and clears it.
+    bool GetStatus(std::string& strStatus, int& nStatus);
+    // A copy of the last probe's log line, taken under the lock.
+    std::string GetDebugInfo();
+
+    // Protocol.
+    bool CheckDevice();
+    bool SendButtonPress(char chButton, Flag* pPending);
+    bool SendLevel(bool bPosition);
+    void SendCommand(const char* pszCommand);
+    void FlushInput();
+
+    // Link thread body.
+    int Run();
+    bool TryPort(int nPort);
+
+    // Seams for the tests: a simulated serial line in place of m_port, and a
+    // virtual clock in place of the real sleep. Set before the thread starts.
+    void UsePort(ISerialPort* pPort) { m_pPort = pPort ? pPort : &m_port; }
+    void UseSleep(SleepFn fnSleep);
+
+    // Fields, in the record's order.
+    Flag m_bConnected{0};
+    Flag m_bRunning{0};
+    Flag m_bStopRequest{0};
+    std::atomic<int> m_nPort{0};
+    std::atomic<int> m_nReplyMs{0};
+    char m_szDebugInfo[kDebugInfoSize] = {};
+    int m_nStatus = LINK_STARTING;
+    std::string m_strStatus;
+    std::mutex m_lock;
+    std::atomic<std::uint8_t> m_nPosition{128};
+    std::atomic<std::uint8_t> m_nWidth{128};
+    Flag m_bWindowPending{0};
+    Flag m_bLinesPending{0};
+    Flag m_bOptionsPending{0};
+    CComPort m_port;
+    bool m_bStatusChanged = false;
+    int m_nSentPosition = -1;
+    int m_nSentWidth = -1;
+
+private:
+    void Wait(int nMilliseconds) { m_sleep(nMilliseconds); }
+    ISerialPort& Port() { return *m_pPort; }
+    void WriteDebugLine(const char* pszReply, const char* pszVerdict);
+
+    ISerialPort* m_pPort = &m_port;
+    SleepFn m_sleep;
+};
+
+// The 7-byte answer to "?": 'V', a byte, '.', two bytes, CR, LF; the free bytes
+// must not be NUL. pszReply is a NUL-terminated text.
+bool IsProbeAnswer(const char* pszReply);
+
+// Formats the probe's log line into pszOut (nSize bytes with the terminator),
+// shortening the reply text with "..." when the whole line would not fit.
+void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, int nReplyMs,
+                     const char* pszVerdict);
+
+// Thread entry: pParam is the address of a CDeviceLink; returns Run's result.
+unsigned LinkThreadProc(void* pParam);
+
+// The one record of the program. It is freed at exit only once the link
+// thread has ended; a thread still alive then keeps it until the process ends.
+extern CDeviceLink& g_deviceLink;
