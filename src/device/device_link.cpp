@@ -253,6 +253,7 @@ int CDeviceLink::Run() {
                     break;
                 }
             }
+            ++m_nPollCycles;
         }
         if (bLost) {
             SetStatus(LINK_SEARCHING);

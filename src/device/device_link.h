@@ -88,6 +88,12 @@ public:
     int m_nSentPosition = -1;
     int m_nSentWidth = -1;
 
+    // Poll cycles completed since the thread started. Watchers (the console
+    // remote, the benchmark) use it to know that a cycle has gone by: once the
+    // count has moved on after a press was taken, the press and both levels
+    // are on the wire.
+    std::atomic<unsigned> m_nPollCycles{0};
+
 private:
     void Wait(int nMilliseconds) { m_sleep(nMilliseconds); }
     ISerialPort& Port() { return *m_pPort; }
