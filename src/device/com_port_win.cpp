@@ -1,0 +1,201 @@
+// CComPort on Win32: the port is opened exclusively for overlapped I/O, reads
+// take only what the driver has already queued, and every byte goes out as its
+// own write request with a bounded wait.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "device/com_port.h"
+
+namespace {
+
+constexpr DWORD kWriteWaitMs = 1000;          // wait for one byte to be accepted
+constexpr DWORD kReadWaitMs = 2000;           // wait for a read the driver left pending
+constexpr DWORD kWriteTotalTimeoutMs = 5000;  // the driver's own limit for one write
+constexpr DWORD kQueueSize = 10000;           // input and output queue of the driver
+
+bool IsValidHandle(HANDLE h) {
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
+
+void CloseIfValid(HANDLE& h) {
+    if (IsValidHandle(h)) {
+        ::CloseHandle(h);
+    }
+    h = nullptr;
+}
+
+}  // namespace
+
+struct CComPort::Platform {
+    HANDLE hComm = nullptr;  // null whenever no port is held, never a stale value
+    OVERLAPPED ovRead = {};
+    OVERLAPPED ovWrite = {};
+
+    // Collects the outcome of an overlapped request on ov. A request still
+    // pending when its wait ran out is cancelled and then waited for, so the
+    // record is the caller's again before it is used for the next request.
+    // Returns the number of bytes the request actually transferred.
+    DWORD Finish(OVERLAPPED& ov, DWORD dwWaitMs) {
+        DWORD dwDone = 0;
+        if (::WaitForSingleObject(ov.hEvent, dwWaitMs) == WAIT_OBJECT_0) {
+            if (!::GetOverlappedResult(hComm, &ov, &dwDone, FALSE)) {
+                dwDone = 0;
+            }
+            return dwDone;
+        }
+        ::CancelIoEx(hComm, &ov);
+        // After a cancel the request ends either aborted or completed; in both
+        // cases dwDone is what reached the buffer or the line.
+        ::GetOverlappedResult(hComm, &ov, &dwDone, TRUE);
+        return dwDone;
+    }
+};
+
+CComPort::CComPort() : m_p(std::make_unique<Platform>()) {}
+
+CComPort::~CComPort() {
+    Close();
+}
+
+std::string CComPort::PortName(int nPort) {
+    char szName[32];
+    if (nPort > 9) {
+        // Ports above 9 exist only in the device namespace.
+        std::snprintf(szName, sizeof szName, "\\\\.\\COM%d", nPort);
+    } else {
+        std::snprintf(szName, sizeof szName, "COM%d", nPort);
+    }
+    return szName;
+}
+
+void CComPort::SetPortPath(int /*nPort*/, const std::string& /*strPath*/) {
+    // The ports are the system's on Windows; there is nothing to map.
+}
+
+bool CComPort::IsOpen() const {
+    return m_bOpened && IsValidHandle(m_p->hComm);
+}
+
+bool CComPort::Open(int nPort, int nBaud) {
+    if (m_bOpened) {
+        return true;
+    }
+    if (nPort < 1 || nBaud <= 0) {
+        return false;
+    }
+    const std::string strName = PortName(nPort);
+    HANDLE hComm =
+        ::CreateFileA(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (hComm == INVALID_HANDLE_VALUE) {
+        m_p->hComm = nullptr;
+        return false;
+    }
+    m_p->hComm = hComm;
+    m_p->ovRead = OVERLAPPED{};
+    m_p->ovWrite = OVERLAPPED{};
+
+    // Reads return at once with whatever has arrived; a write gives up after 5 s.
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutMs;
+    ::SetCommTimeouts(hComm, &timeouts);
+
+    m_p->ovRead.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_p->ovWrite.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    // Start from what the driver has and change only what the magnifier needs:
+    // the speed, 8 data bits, DTR and RTS on, no flow control of either kind.
+    // Parity, stop bits and the rest stay as the driver reported them.
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    ::GetCommState(hComm, &dcb);
+    dcb.BaudRate = static_cast<DWORD>(nBaud);
+    dcb.ByteSize = 8;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+
+    const bool bState = ::SetCommState(hComm, &dcb) != FALSE;
+    const bool bQueues = bState && ::SetupComm(hComm, kQueueSize, kQueueSize) != FALSE;
+    if (bQueues && m_p->ovRead.hEvent != nullptr && m_p->ovWrite.hEvent != nullptr) {
+        m_bOpened = true;
+        return true;
+    }
+
+    CloseIfValid(m_p->ovRead.hEvent);
+    CloseIfValid(m_p->ovWrite.hEvent);
+    CloseIfValid(m_p->hComm);
+    return false;
+}
+
+bool CComPort::Close() {
+    if (m_bOpened && IsValidHandle(m_p->hComm)) {
+        CloseIfValid(m_p->ovRead.hEvent);
+        CloseIfValid(m_p->ovWrite.hEvent);
+        CloseIfValid(m_p->hComm);
+    }
+    m_bOpened = false;
+    return true;
+}
+
+bool CComPort::WriteOneByte(std::uint8_t byte) {
+    if (::WriteFile(m_p->hComm, &byte, 1, nullptr, &m_p->ovWrite)) {
+        return true;
+    }
+    if (::GetLastError() != ERROR_IO_PENDING) {
+        return true;  // the byte is dropped
+    }
+    m_p->Finish(m_p->ovWrite, kWriteWaitMs);
+    return true;
+}
+
+int CComPort::WriteBytes(const std::uint8_t* pBytes, int nLength) {
+    if (!IsOpen() || pBytes == nullptr || nLength <= 0) {
+        return 0;
+    }
+    for (int i = 0; i < nLength; ++i) {
+        WriteOneByte(pBytes[i]);
+    }
+    return nLength;
+}
+
+int CComPort::GetInputCount() {
+    if (!IsOpen()) {
+        return 0;
+    }
+    DWORD dwErrors = 0;  // line errors are cleared here and not reported
+    COMSTAT stat = {};
+    if (!::ClearCommError(m_p->hComm, &dwErrors, &stat)) {
+        return 0;
+    }
+    return stat.cbInQue > static_cast<DWORD>(MAXLONG) ? MAXLONG : static_cast<int>(stat.cbInQue);
+}
+
+int CComPort::ReadAvailable(std::uint8_t* pBuffer, int nLimit) {
+    if (!IsOpen() || pBuffer == nullptr || nLimit <= 0) {
+        return 0;
+    }
+    const int nQueued = GetInputCount();
+    if (nQueued == 0) {
+        return 0;
+    }
+    const DWORD dwWant = static_cast<DWORD>(nQueued < nLimit ? nQueued : nLimit);
+    DWORD dwDone = 0;
+    if (::ReadFile(m_p->hComm, pBuffer, dwWant, nullptr, &m_p->ovRead)) {
+        // Completed at once; the record holds the count.
+        if (!::GetOverlappedResult(m_p->hComm, &m_p->ovRead, &dwDone, FALSE)) {
+            dwDone = 0;
+        }
+    } else if (::GetLastError() == ERROR_IO_PENDING) {
+        dwDone = m_p->Finish(m_p->ovRead, kReadWaitMs);
+    }
+    return dwDone > dwWant ? static_cast<int>(dwWant) : static_cast<int>(dwDone);
+}
