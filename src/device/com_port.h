@@ -10,7 +10,7 @@
 // What the link needs of a serial port. CComPort is the real one; the unit
 // tests put a simulated line in its place.
 class ISerialPort {
-public:
+  public:
     virtual ~ISerialPort() = default;
 
     // Opens port nPort (1-based) at nBaud. True when the port is open, also
@@ -30,7 +30,7 @@ public:
 };
 
 class CComPort final : public ISerialPort {
-public:
+  public:
     CComPort();
     ~CComPort() override;
     CComPort(const CComPort&) = delete;
@@ -51,7 +51,7 @@ public:
     // default. Set by the front end before the link thread starts.
     static void SetPortPath(int nPort, const std::string& strPath);
 
-private:
+  private:
     bool WriteOneByte(std::uint8_t byte);
 
     // Handles and the two OVERLAPPED records on Windows, the descriptor on POSIX.

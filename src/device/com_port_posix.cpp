@@ -25,15 +25,24 @@ std::map<int, std::string>& PortMap() {
 
 speed_t BaudConstant(int nBaud) {
     switch (nBaud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B0;
     }
 }
 
@@ -45,7 +54,9 @@ struct CComPort::Platform {
 
 CComPort::CComPort() : m_p(std::make_unique<Platform>()) {}
 
-CComPort::~CComPort() { Close(); }
+CComPort::~CComPort() {
+    Close();
+}
 
 std::string CComPort::PortName(int nPort) {
     {
@@ -67,7 +78,9 @@ void CComPort::SetPortPath(int nPort, const std::string& strPath) {
     }
 }
 
-bool CComPort::IsOpen() const { return m_bOpened && m_p->fd >= 0; }
+bool CComPort::IsOpen() const {
+    return m_bOpened && m_p->fd >= 0;
+}
 
 bool CComPort::Open(int nPort, int nBaud) {
     if (m_bOpened) {

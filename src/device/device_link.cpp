@@ -11,14 +11,14 @@ void RealSleep(int nMilliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
 }
 
-constexpr int kPollMs = 50;           // one poll cycle, and the pause after each command
-constexpr int kStartMs = 500;         // pause before the first scan
-constexpr int kBetweenScansMs = 1000; // pause after a scan in which nothing answered
-constexpr int kAfterPortMs = 100;     // pause after a port attempt that failed, and on connecting
-constexpr int kProbeStepMs = 10;      // the probe looks for its answer in 10 ms steps
-constexpr int kProbeLimitMs = 200;    // and gives up after 200 ms
-constexpr int kLostExtraMs = 1000;    // extra pause after a failed keep-alive probe
-constexpr int kKeepAliveCycles = 20;  // a keep-alive probe every 20th poll cycle
+constexpr int kPollMs = 50;            // one poll cycle, and the pause after each command
+constexpr int kStartMs = 500;          // pause before the first scan
+constexpr int kBetweenScansMs = 1000;  // pause after a scan in which nothing answered
+constexpr int kAfterPortMs = 100;      // pause after a port attempt that failed, and on connecting
+constexpr int kProbeStepMs = 10;       // the probe looks for its answer in 10 ms steps
+constexpr int kProbeLimitMs = 200;     // and gives up after 200 ms
+constexpr int kLostExtraMs = 1000;     // extra pause after a failed keep-alive probe
+constexpr int kKeepAliveCycles = 20;   // a keep-alive probe every 20th poll cycle
 constexpr int kAnswerLength = 7;
 
 }  // namespace
@@ -53,9 +53,13 @@ void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, i
 
 CDeviceLink::CDeviceLink() : m_sleep(RealSleep) {}
 
-CDeviceLink::~CDeviceLink() { m_port.Close(); }
+CDeviceLink::~CDeviceLink() {
+    m_port.Close();
+}
 
-void CDeviceLink::UseSleep(SleepFn fnSleep) { m_sleep = fnSleep ? std::move(fnSleep) : RealSleep; }
+void CDeviceLink::UseSleep(SleepFn fnSleep) {
+    m_sleep = fnSleep ? std::move(fnSleep) : RealSleep;
+}
 
 void CDeviceLink::SetStatus(int nStatus) {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -27,7 +27,7 @@ enum : int {
 };
 
 class CDeviceLink {
-public:
+  public:
     using Flag = std::atomic<std::uint8_t>;
     using SleepFn = std::function<void(int nMilliseconds)>;
 
@@ -94,7 +94,7 @@ public:
     // are on the wire.
     std::atomic<unsigned> m_nPollCycles{0};
 
-private:
+  private:
     void Wait(int nMilliseconds) { m_sleep(nMilliseconds); }
     ISerialPort& Port() { return *m_pPort; }
     void WriteDebugLine(const char* pszReply, const char* pszVerdict);

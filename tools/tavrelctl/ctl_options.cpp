@@ -1,0 +1,159 @@
+#include "ctl_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+const char* const kCtlUsage =
+    "Usage: tavrelctl [--com N=PATH]... [--timeout SECONDS] ACTION...\n"
+    "\n"
+    "Operates a Tavrel Plus magnifier over its serial cable, as the panel of\n"
+    "Tavrel Plus Remote does. The magnifier is looked for on COM1 to COM4.\n"
+    "\n"
+    "Actions, carried out in the order given once the magnifier is found:\n"
+    "  window            press the WINDOW button\n"
+    "  lines             press the LINES button\n"
+    "  options           press the OPTIONS button\n"
+    "  position VALUE    set POSITION to VALUE (0 to 255, decimal)\n"
+    "  width VALUE       set WIDTH to VALUE (0 to 255, decimal)\n"
+    "  probe             find the magnifier and print its answer\n"
+    "  watch             stay connected and print every change of the link\n"
+    "                    until Ctrl+C or SIGTERM\n"
+    "\n"
+    "POSITION and WIDTH are levels, not presses: the last value given for each\n"
+    "is sent (63 when none is given, as the panel starts), and both are sent\n"
+    "again after every button press.\n"
+    "\n"
+    "Options:\n"
+    "  --com N=PATH      use the device PATH as port N (1 to 4); by default\n"
+    "                    COMn is /dev/ttyS<n-1>. Not available on Windows,\n"
+    "                    where the ports are the system's.\n"
+    "  --timeout SECONDS how long to look for the magnifier (default 10)\n"
+    "  --help            show this text\n"
+    "\n"
+    "Exit codes: 0 done, 1 no magnifier found (\"Tavrel Plus Not Detected\"),\n"
+    "2 bad arguments.\n";
+
+namespace {
+
+bool ParseLevel(const std::string& text, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        n = n * 10 + (c - '0');
+        if (n > 255) {
+            return false;
+        }
+    }
+    value = n;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, double& seconds) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !(v > 0) || v > 86400) {
+        return false;
+    }
+    seconds = v;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, CtlOptions& options,
+                     std::string& strError) {
+    options = CtlOptions{};
+    bool bAnyAction = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool bHasNext = i + 1 < args.size();
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return true;
+        } else if (arg == "--com" || arg.rfind("--com=", 0) == 0) {
+            std::string spec;
+            if (arg == "--com") {
+                if (!bHasNext) {
+                    strError = "--com needs N=PATH";
+                    return false;
+                }
+                spec = args[++i];
+            } else {
+                spec = arg.substr(6);
+            }
+            if (!bComAllowed) {
+                strError = "--com " + spec +
+                           ": not available on Windows, where COM1 to COM4 are the system's ports";
+                return false;
+            }
+            const size_t eq = spec.find('=');
+            if (eq != 1 || spec[0] < '1' || spec[0] > '4' || spec.size() < 3) {
+                strError = "bad --com '" + spec + "': expected N=PATH with N from 1 to 4";
+                return false;
+            }
+            options.ports[spec[0] - '0'] = spec.substr(2);
+        } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
+            std::string text;
+            if (arg == "--timeout") {
+                if (!bHasNext) {
+                    strError = "--timeout needs SECONDS";
+                    return false;
+                }
+                text = args[++i];
+            } else {
+                text = arg.substr(10);
+            }
+            if (!ParseSeconds(text, options.timeoutSeconds)) {
+                strError = "bad --timeout '" + text + "': expected a number of seconds above 0";
+                return false;
+            }
+        } else if (arg == "window") {
+            options.presses.push_back(CtlAction::Window);
+            bAnyAction = true;
+        } else if (arg == "lines") {
+            options.presses.push_back(CtlAction::Lines);
+            bAnyAction = true;
+        } else if (arg == "options") {
+            options.presses.push_back(CtlAction::Options);
+            bAnyAction = true;
+        } else if (arg == "position" || arg == "width") {
+            if (!bHasNext) {
+                strError = arg + " needs a VALUE from 0 to 255";
+                return false;
+            }
+            const std::string& text = args[++i];
+            int& level = arg == "position" ? options.position : options.width;
+            if (!ParseLevel(text, level)) {
+                strError = "bad " + arg + " value '" + text + "': expected a number from 0 to 255";
+                return false;
+            }
+            bAnyAction = true;
+        } else if (arg == "probe") {
+            options.probe = true;
+            bAnyAction = true;
+        } else if (arg == "watch") {
+            options.watch = true;
+            bAnyAction = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            strError = "unknown option '" + arg + "'";
+            return false;
+        } else {
+            strError = "unknown action '" + arg + "'";
+            return false;
+        }
+    }
+    if (!bAnyAction) {
+        strError = "no action given";
+        return false;
+    }
+    return true;
+}

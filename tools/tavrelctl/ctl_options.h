@@ -1,0 +1,27 @@
+// Command line of the console remote.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+enum class CtlAction { Window, Lines, Options, Probe, Watch };
+
+struct CtlOptions {
+    std::map<int, std::string> ports;  // --com N=PATH
+    double timeoutSeconds = 10.0;
+    int position = 63;  // the panel's starting level
+    int width = 63;
+    std::vector<CtlAction> presses;  // window, lines, options in the order given
+    bool probe = false;
+    bool watch = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a bad argument returns
+// false and sets strError to a message that names it. bComAllowed is false on
+// Windows, where the ports are the system's.
+bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, CtlOptions& options,
+                     std::string& strError);
+
+extern const char* const kCtlUsage;

@@ -1,0 +1,28 @@
+// The console remote's session: runs the link thread on a record, carries out
+// the actions once the magnifier is found, prints the link's changes, and stops
+// the thread in order.
+#pragma once
+
+#include <atomic>
+#include <ostream>
+#include <string>
+
+#include "ctl_options.h"
+
+class CDeviceLink;
+
+enum CtlExit : int {
+    CTL_EXIT_OK = 0,
+    CTL_EXIT_NOT_DETECTED = 1,
+    CTL_EXIT_BAD_ARGUMENTS = 2,
+    CTL_EXIT_INTERRUPTED = 130,
+};
+
+// Runs one session on link (whose thread must not be running). interrupted is
+// raised by Ctrl+C or SIGTERM. Returns the process's exit code.
+int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, std::ostream& err,
+              const std::atomic<bool>& interrupted);
+
+// A probe's log line made printable on one line: CR as \r, LF as \n, other
+// control bytes as \xHH.
+std::string EscapeForConsole(const std::string& text);

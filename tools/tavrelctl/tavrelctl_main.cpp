@@ -1,0 +1,46 @@
+// tavrelctl: the console remote for the Tavrel Plus magnifier.
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "ctl_options.h"
+#include "ctl_remote.h"
+#include "device/device_link.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnSignal(int) {
+    g_interrupted = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    constexpr bool kComAllowed = false;
+#else
+    constexpr bool kComAllowed = true;
+#endif
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CtlOptions options;
+    std::string strError;
+    if (!ParseCtlOptions(args, kComAllowed, options, strError)) {
+        std::cerr << "tavrelctl: " << strError << "\n"
+                  << "Try 'tavrelctl --help'." << std::endl;
+        return CTL_EXIT_BAD_ARGUMENTS;
+    }
+    if (options.help) {
+        std::cout << kCtlUsage;
+        return CTL_EXIT_OK;
+    }
+    for (const auto& [nPort, strPath] : options.ports) {
+        CComPort::SetPortPath(nPort, strPath);
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    return RunRemote(options, g_deviceLink, std::cout, std::cerr, g_interrupted);
+}
