@@ -125,6 +125,10 @@ bool CComPort::Open(int nPort, int nBaud) {
 
 bool CComPort::Close() {
     if (m_bOpened && m_p->fd >= 0) {
+        // The exclusive flag belongs to the terminal, not to this descriptor: it
+        // would outlive the close while anyone else (a simulator, a getty) still
+        // holds the device, and lock us out of our own next open.
+        (void)::ioctl(m_p->fd, TIOCNXCL);
         ::close(m_p->fd);
         m_p->fd = -1;
         m_bOpened = false;
