@@ -163,17 +163,3 @@ TEST(ControlLine, BadLinesAreRefusedWithAReason) {
     EXPECT_NE(ParseError("answer late 10x").find("10x"), std::string::npos);
     EXPECT_NE(ParseError("answer maybe").find("maybe"), std::string::npos);
 }
-
-TEST(ControlLine, TextAndPieceLimits) {
-    std::string big(kMaxTextBytes + 1, 'a');
-    ParseError("send " + big);
-    Parse("send " + big.substr(1));
-
-    std::string many = "1";
-    for (int i = 1; i < kMaxPieces; ++i) {
-        many += ",1";
-    }
-    EXPECT_EQ(Parse("answer pieces " + many + " 5").pieces.size(),
-              static_cast<std::size_t>(kMaxPieces));
-    ParseError("answer pieces " + many + ",1 5");
-}
