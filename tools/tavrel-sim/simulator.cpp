@@ -139,7 +139,8 @@ Log: one line per event, "<ms> <text>", ms counted from the start. A host
 command is logged as received without its CR LF (bytes outside printable ASCII,
 and the backslash, as \xHH). Other lines start with "#": "# ready PATH ->
 DEVICE", "# unplugged", "# replugged PATH", "# answer ...", "# state ...",
-"# error ...", and the other settings as they change. Bytes that do not end
+"# error ...", and the other settings as they change. The first line,
+"# clock MS", gives time 0 on the system's monotonic clock. Bytes that do not end
 in CR LF within 1000 bytes are logged as "<ms> ! <bytes>" and dropped.
 
 Control commands (one per line; TEXT takes the escapes \r \n \t \\ \xHH):
@@ -280,6 +281,11 @@ bool Simulator::Start(std::string& error) {
             return false;
         }
     }
+    // The log's time 0 on the machine's monotonic clock, so that other
+    // processes (a benchmark) can line their own times up with the log's.
+    Log("# clock " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        m_start.time_since_epoch())
+                                        .count()));
     if (!m_options.controlPath.empty()) {
         const std::string& path = m_options.controlPath;
         struct stat info {};
