@@ -151,7 +151,7 @@ TEST(Scan, FindsTheMagnifierOnCom3BehindAMissingAndASilentPort) {
     const std::int64_t tFound = kStart + kMissing + kSilent;
     EXPECT_EQ(Opens(v.line), (std::vector<std::pair<std::int64_t, int>>{
                                  {kStart, 1}, {kStart + kMissing, 2}, {tFound, 3}}));
-    EXPECT_EQ(ProbeTimes(v.line, 3).front(), tFound);
+    EXPECT_EQ(ProbeTimes(v.line, 3), std::vector<std::int64_t>{tFound}) << "one probe on COM3";
     bool bSawConnected = false;
     for (const VirtualLink::Seen& s : v.seen) {
         if (s.nAt >= tFound + 10) {
@@ -284,7 +284,10 @@ TEST(Poll, LostLinkRescansFromCom1AndResendsBothLevels) {
     const std::int64_t tFail = probes[2];
     ASSERT_GT(tFail, 2000);
     const std::int64_t tLost = tFail + 200 + 1000;
-    EXPECT_EQ(v.line.CommandsSince(tFail + 1).front().nTime, tLost + 2 * kMissing);
+    const auto rescan = v.line.CommandsSince(tFail + 1);
+    ASSERT_FALSE(rescan.empty());
+    EXPECT_EQ(rescan.front().nTime, tLost + 2 * kMissing)
+        << "nothing is written before COM3 answers";
 
     std::vector<std::pair<std::int64_t, int>> after;
     for (const auto& open : Opens(v.line)) {
@@ -376,7 +379,6 @@ TEST(Stop, WhileConnectedEndsWithinOneCycle) {
     EXPECT_GE(v.line.Now(), 1234);
     EXPECT_LE(v.line.Now(), 1234 + kCycle);
     EXPECT_EQ(Opens(v.line).size(), 1u);
-    EXPECT_TRUE(closes.front().bRunning);
     ExpectEnded(v, nResult, closes);
 }
 

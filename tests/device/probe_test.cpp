@@ -43,6 +43,8 @@ TEST(Probe, AnswerRule) {
          "Com1 Resp='V1.23\r\nX' 200ms - bad"},
         {"comma at byte 2", FakeSerialLine::Answer("V1,23\r\n"), false,
          "Com1 Resp='V1,23\r\n' 200ms - bad"},
+        {"colon at byte 2", FakeSerialLine::Answer("V1:23\r\n"), false,
+         "Com1 Resp='V1:23\r\n' 200ms - bad"},
         {"lowercase v", FakeSerialLine::Answer("v1.23\r\n"), false,
          "Com1 Resp='v1.23\r\n' 200ms - bad"},
         {"LF CR", FakeSerialLine::Answer("V1.23\n\r"), false, "Com1 Resp='V1.23\n\r' 200ms - bad"},
@@ -142,6 +144,7 @@ TEST(Probe, FailedKeepAliveWaitsASecondMore) {
         const std::int64_t nStart = v.line.Now();
         EXPECT_FALSE(v.link.CheckDevice());
         EXPECT_EQ(v.line.Now() - nStart, 200 + 1000);
+        ASSERT_FALSE(v.sleeps.empty());
         EXPECT_EQ(v.sleeps.back().nMs, 1000);
         EXPECT_TRUE(v.line.IsOpen()) << "closing is the thread's business";
     }
