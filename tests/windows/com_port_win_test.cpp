@@ -73,12 +73,12 @@ TEST(ComPortWinNames, PortsAboveNineUseTheDeviceNamespace) {
 
 TEST_F(ComPortWin, MissingPortFailsAndLeavesNothingBehind) {
     CComPort port;
-    const auto nFree = NextHandleValue();
+    const auto freeSlots = NextHandleValues();
     EXPECT_FALSE(port.Open(m_env.nMissingPort, kBaud));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_FALSE(port.Open(12, kBaud));  // through \\.\COM12, also missing
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(NextHandleValue(), nFree) << "a failed Open kept a handle";
+    EXPECT_EQ(NextHandleValues(), freeSlots) << "a failed Open kept a handle";
 
     // Nothing acts on a handle left over from the failed attempts.
     std::uint8_t buffer[8] = {'?', '\r', '\n'};
@@ -91,19 +91,19 @@ TEST_F(ComPortWin, MissingPortFailsAndLeavesNothingBehind) {
     // The same object still opens a port that is there.
     ASSERT_TRUE(port.Open(m_env.nSimPort, kBaud));
     EXPECT_TRUE(port.IsOpen());
-    EXPECT_NE(NextHandleValue(), nFree);
+    EXPECT_NE(NextHandleValues(), freeSlots);
     EXPECT_TRUE(port.Close());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(NextHandleValue(), nFree) << "Close kept a handle";
+    EXPECT_EQ(NextHandleValues(), freeSlots) << "Close kept a handle";
     EXPECT_EQ(port.GetInputCount(), 0);
 }
 
 TEST_F(ComPortWin, ASecondOpenKeepsThePort) {
     CComPort port;
     ASSERT_TRUE(port.Open(m_env.nSimPort, kBaud));
-    const auto nFree = NextHandleValue();
+    const auto freeSlots = NextHandleValues();
     EXPECT_TRUE(port.Open(m_env.nSilentPort, kBaud));  // already open: keeps the first
-    EXPECT_EQ(NextHandleValue(), nFree) << "the second Open opened something";
+    EXPECT_EQ(NextHandleValues(), freeSlots) << "the second Open opened something";
 
     const std::size_t nMark = Log().Lines().size();
     EXPECT_EQ(WriteText(port, "p3f\r\n"), 5);

@@ -41,7 +41,7 @@ TEST(LinkThreadWin, FindsTheSimulatorPressesWindowAndStopsInOrder) {
     const SimLog silentLog(env.strSilentLog);
     const std::size_t nSilentMark = silentLog.Lines().size();
 
-    const auto nFree = NextHandleValue();
+    const auto freeSlots = NextHandleValues();
 
     CDeviceLink link;
     std::thread thread([&link] { link.Run(); });
@@ -92,7 +92,7 @@ TEST(LinkThreadWin, FindsTheSimulatorPressesWindowAndStopsInOrder) {
     link.GetStatus(strStatus, nStatus);
     EXPECT_EQ(nStatus, LINK_STOPPED);
     EXPECT_EQ(link.m_bConnected, 0);
-    EXPECT_EQ(NextHandleValue(), nFree) << "the link kept handles (its port) after it stopped";
+    EXPECT_EQ(NextHandleValues(), freeSlots) << "the link kept handles (its port) after it stopped";
 }
 
 }  // namespace

@@ -79,13 +79,19 @@ int SimLog::WaitForText(const std::string& strText, std::size_t nFrom, int nDead
                    nDeadlineMs);
 }
 
-unsigned long long NextHandleValue() {
-    HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    const auto nValue = static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(h));
-    if (h != nullptr) {
-        ::CloseHandle(h);
+std::vector<unsigned long long> NextHandleValues() {
+    HANDLE handles[8] = {};
+    std::vector<unsigned long long> values;
+    for (HANDLE& h : handles) {
+        h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        values.push_back(static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(h)));
     }
-    return nValue;
+    for (HANDLE h : handles) {
+        if (h != nullptr) {
+            ::CloseHandle(h);
+        }
+    }
+    return values;
 }
 
 bool SendControl(const std::string& strFifo, const std::string& strLine) {

@@ -37,10 +37,10 @@ class SimLog {
     std::string m_strPath;
 };
 
-// The value the next new handle of this process gets. Handles are taken
-// from the lowest free slot, so this is unchanged after code that released
-// every handle it took, and changes while one is still held.
-unsigned long long NextHandleValue();
+// The values the next few new handles of this process get. Handles are taken
+// from the lowest free slots, so these are unchanged after code that released
+// every handle it took, and change while one is still held.
+std::vector<unsigned long long> NextHandleValues();
 
 // Writes one line to a simulator's control pipe. False when it cannot be opened.
 bool SendControl(const std::string& strFifo, const std::string& strLine);
