@@ -282,18 +282,21 @@ unsigned LinkThreadProc(void* pParam) {
     return static_cast<unsigned>(static_cast<CDeviceLink*>(pParam)->Run());
 }
 
+bool ReleaseAtExit(CDeviceLink* pLink) {
+    if (pLink == nullptr || pLink->m_bRunning) {
+        return false;  // the thread still uses it: it goes with the process
+    }
+    delete pLink;
+    return true;
+}
+
 namespace {
 
-// Owns the program's record. At exit it frees the record only if the link
-// thread has ended; otherwise the record stays with the thread until the
-// process is gone, so nothing a running thread uses is ever destroyed.
+// Owns the program's record on the heap, so that at exit it can be left to a
+// link thread that is still running instead of being destroyed under it.
 struct GlobalLinkOwner {
     CDeviceLink* pLink = new CDeviceLink;
-    ~GlobalLinkOwner() {
-        if (!pLink->m_bRunning) {
-            delete pLink;
-        }
-    }
+    ~GlobalLinkOwner() { ReleaseAtExit(pLink); }
 };
 
 GlobalLinkOwner g_linkOwner;

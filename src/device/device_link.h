@@ -115,6 +115,12 @@ void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, i
 // Thread entry: pParam is the address of a CDeviceLink; returns Run's result.
 unsigned LinkThreadProc(void* pParam);
 
+// Deletes a heap-allocated record at program exit, unless its link thread is
+// still running: then the record is left alone (and returned to the system
+// with the process) so that the thread never uses a destroyed record.
+// Returns true when the record was deleted.
+bool ReleaseAtExit(CDeviceLink* pLink);
+
 // The one record of the program. It is freed at exit only once the link
 // thread has ended; a thread still alive then keeps it until the process ends.
 extern CDeviceLink& g_deviceLink;

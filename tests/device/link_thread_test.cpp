@@ -159,3 +159,19 @@ TEST_F(LinkThread, StopsWhileSearchingWithNoPorts) {
 }
 
 }  // namespace
+
+TEST(ReleaseAtExit, LeavesARecordWhoseThreadStillRunsAndFreesOneWhoseThreadEnded) {
+    auto* pRunning = new CDeviceLink;
+    pRunning->m_bRunning = 1;
+    EXPECT_FALSE(ReleaseAtExit(pRunning));
+    // Still a live record: the sanitizers would report a use after free here.
+    pRunning->SetStatusText("still here");
+    std::string text;
+    int nStatus = 0;
+    pRunning->GetStatus(text, nStatus);
+    EXPECT_EQ(text, "still here");
+
+    pRunning->m_bRunning = 0;
+    EXPECT_TRUE(ReleaseAtExit(pRunning));  // a double delete would be reported by ASan
+    EXPECT_FALSE(ReleaseAtExit(nullptr));
+}
