@@ -11,6 +11,11 @@ set -uo pipefail
 build=$1 sim=$2 exe=$3
 here=$(cd "$(dirname "$0")" && pwd)
 [ -f "$exe" ] || { echo "tavrelctl_e2e: $exe is not built" >&2; exit 1; }
+if [ ! -x "$sim" ]; then
+    echo "tavrelctl_e2e: the simulator is missing: $sim" >&2
+    echo "  Build the native preset first, or point TAVREL_NATIVE_BIN_DIR at tavrel-sim." >&2
+    exit 1
+fi
 
 work=$(mktemp -d /tmp/tavrelctl-e2e.XXXXXX)
 trap 'rm -rf "$work"' EXIT
