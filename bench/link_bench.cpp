@@ -131,13 +131,18 @@ void PressLatency(int presses) {
     MapPorts(sim, 1);
     const double epoch = SimEpochMs(sim);
     CDeviceLink link;
+    link.m_nPosition = 63;  // as the panel starts
+    link.m_nWidth = 63;
     Link running(link);
     if (!WaitFor([&] { return link.m_bConnected != 0; }, 10s)) {
         std::printf("press latency: not connected\n");
         return;
     }
     std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> phase(0, 60);
+    // After a press the link is busy for 150 ms and then idles in 50 ms cycles;
+    // waiting 100 to 200 ms after the last command lands each press at a
+    // uniformly random point of an idle cycle, as a user's press would.
+    std::uniform_int_distribution<int> phase(100, 200);
     std::vector<double> latencies;
     size_t from = sim.Log().size();
     for (int i = 0; i < presses; ++i) {
@@ -149,9 +154,13 @@ void PressLatency(int presses) {
             std::printf("  press %d never reached the magnifier\n", i);
             return;
         }
-        const int after = sim.WaitForLine("w3f", 5s, at);
+        const int after = sim.WaitForLine("w3f", 5s, at);  // the cycle is over
+        if (after < 0) {
+            std::printf("  press %d was not followed by the width\n", i);
+            return;
+        }
         latencies.push_back(sim.Log()[at].ms + epoch - tSet);
-        from = static_cast<size_t>(std::max(at, after)) + 1;
+        from = static_cast<size_t>(after) + 1;
     }
     std::printf("press set in the record to its command at the magnifier, %d presses:\n", presses);
     std::printf("  p50 %.1f ms, p99 %.1f ms, max %.1f ms (log resolution 1 ms)\n",
@@ -214,6 +223,7 @@ void IdleCpu(int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     int presses = 200;
     int idleSeconds = 60;
     int rounds = 5;
