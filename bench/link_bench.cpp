@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "device/device_link.h"
+#include "link_runner.h"
 #include "sim_process.h"
 
 namespace {
@@ -38,18 +39,6 @@ double Percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!pred()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 int Status(CDeviceLink& link) {
     std::string text;
     int status = 0;
@@ -57,36 +46,14 @@ int Status(CDeviceLink& link) {
     return status;
 }
 
-class Link {
-  public:
-    explicit Link(CDeviceLink& link) : m_link(link) {
-        m_thread = std::thread([this] {
-            LinkThreadProc(&m_link);
-            m_finished = true;
-        });
+double ThreadCpuMs(LinkRunner& runner) {
+    clockid_t id;
+    timespec ts{};
+    if (pthread_getcpuclockid(runner.NativeHandle(), &id) != 0 || clock_gettime(id, &ts) != 0) {
+        return -1;
     }
-    ~Link() {
-        while (!m_finished) {
-            m_link.m_bStopRequest = 1;
-            std::this_thread::sleep_for(10ms);
-        }
-        m_thread.join();
-    }
-    double CpuMs() {
-        clockid_t id;
-        timespec ts{};
-        if (pthread_getcpuclockid(m_thread.native_handle(), &id) != 0 ||
-            clock_gettime(id, &ts) != 0) {
-            return -1;
-        }
-        return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-    }
-
-  private:
-    CDeviceLink& m_link;
-    std::atomic<bool> m_finished{false};
-    std::thread m_thread;
-};
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
 
 void MapPorts(const SimProcess& sim, int nDevicePort) {
     for (int n = 1; n <= 4; ++n) {
@@ -114,7 +81,7 @@ void TimeToConnect(int rounds) {
         MapPorts(sim, 3);
         CDeviceLink link;
         const double t0 = NowMs();
-        Link running(link);
+        LinkRunner running(link);
         if (!WaitFor([&] { return link.m_bConnected != 0; }, 10s)) {
             std::printf("  connect: not found within 10 s\n");
             return;
@@ -133,7 +100,7 @@ void PressLatency(int presses) {
     CDeviceLink link;
     link.m_nPosition = 63;  // as the panel starts
     link.m_nWidth = 63;
-    Link running(link);
+    LinkRunner running(link);
     if (!WaitFor([&] { return link.m_bConnected != 0; }, 10s)) {
         std::printf("press latency: not connected\n");
         return;
@@ -171,7 +138,7 @@ void UnplugReplug(int rounds) {
     SimProcess sim;
     MapPorts(sim, 1);
     CDeviceLink link;
-    Link running(link);
+    LinkRunner running(link);
     std::vector<double> lost, found;
     for (int r = 0; r < rounds; ++r) {
         if (!WaitFor([&] { return link.m_bConnected != 0; }, 10s)) {
@@ -206,15 +173,15 @@ void IdleCpu(int seconds) {
     SimProcess sim;
     MapPorts(sim, 1);
     CDeviceLink link;
-    Link running(link);
+    LinkRunner running(link);
     if (!WaitFor([&] { return link.m_bConnected != 0; }, 10s)) {
         std::printf("idle CPU: not connected\n");
         return;
     }
-    const double cpu0 = running.CpuMs();
+    const double cpu0 = ThreadCpuMs(running);
     const double t0 = NowMs();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double cpu = running.CpuMs() - cpu0;
+    const double cpu = ThreadCpuMs(running) - cpu0;
     const double wall = NowMs() - t0;
     std::printf("link thread CPU time while connected and idle for %d s:\n", seconds);
     std::printf("  %.1f ms, %.4f%% of a core\n", cpu, 100.0 * cpu / wall);

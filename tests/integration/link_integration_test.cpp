@@ -8,58 +8,12 @@
 #include <thread>
 
 #include "device/device_link.h"
+#include "link_runner.h"
 #include "sim_process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Runs a record's thread for one test and stops it in order at the end.
-class LinkRunner {
-  public:
-    explicit LinkRunner(CDeviceLink& link) : m_link(link) {
-        m_thread = std::thread([this] {
-            LinkThreadProc(&m_link);
-            m_finished = true;
-        });
-    }
-    ~LinkRunner() { Stop(); }
-
-    // Stop request, then wait for m_bRunning to clear; true when it did in time.
-    bool Stop(std::chrono::milliseconds timeout = 10s) {
-        if (!m_thread.joinable()) {
-            return true;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        bool bInTime = true;
-        while (!m_finished) {
-            m_link.m_bStopRequest = 1;
-            if (std::chrono::steady_clock::now() > deadline) {
-                bInTime = false;  // keep waiting: the thread must not outlive the record
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        m_thread.join();
-        return bInTime && !m_link.m_bRunning;
-    }
-
-  private:
-    CDeviceLink& m_link;
-    std::atomic<bool> m_finished{false};
-    std::thread m_thread;
-};
-
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 int StatusOf(CDeviceLink& link, std::string* pText = nullptr) {
     std::string text;

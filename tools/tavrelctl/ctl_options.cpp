@@ -67,6 +67,27 @@ bool ParseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
+// "--name" or "--name=VALUE".
+bool IsOption(const std::string& arg, const std::string& name) {
+    return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
+// The value of the option at args[i], from "--name=VALUE" or the next
+// argument (then i moves on to it).
+bool TakeOptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                     const char* what, std::string& value, std::string& strError) {
+    if (args[i] != name) {
+        value = args[i].substr(name.size() + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        strError = name + " needs " + what;
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
 }  // namespace
 
 bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, CtlOptions& options,
@@ -79,16 +100,10 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, Ctl
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return true;
-        } else if (arg == "--com" || arg.rfind("--com=", 0) == 0) {
+        } else if (IsOption(arg, "--com")) {
             std::string spec;
-            if (arg == "--com") {
-                if (!bHasNext) {
-                    strError = "--com needs N=PATH";
-                    return false;
-                }
-                spec = args[++i];
-            } else {
-                spec = arg.substr(6);
+            if (!TakeOptionValue(args, i, "--com", "N=PATH", spec, strError)) {
+                return false;
             }
             if (!bComAllowed) {
                 strError = "--com " + spec +
@@ -101,16 +116,10 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, Ctl
                 return false;
             }
             options.ports[spec[0] - '0'] = spec.substr(2);
-        } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
+        } else if (IsOption(arg, "--timeout")) {
             std::string text;
-            if (arg == "--timeout") {
-                if (!bHasNext) {
-                    strError = "--timeout needs SECONDS";
-                    return false;
-                }
-                text = args[++i];
-            } else {
-                text = arg.substr(10);
+            if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, strError)) {
+                return false;
             }
             if (!ParseSeconds(text, options.timeoutSeconds)) {
                 strError = "bad --timeout '" + text + "': expected a number of seconds above 0";
