@@ -158,16 +158,6 @@ bool CComPort::WriteOneByte(std::uint8_t byte) {
     }
 }
 
-int CComPort::WriteBytes(const std::uint8_t* pBytes, int nLength) {
-    if (!IsOpen() || nLength <= 0) {
-        return 0;
-    }
-    for (int i = 0; i < nLength; ++i) {
-        WriteOneByte(pBytes[i]);
-    }
-    return nLength;
-}
-
 int CComPort::GetInputCount() {
     if (!IsOpen()) {
         return 0;

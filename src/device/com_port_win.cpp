@@ -157,16 +157,6 @@ bool CComPort::WriteOneByte(std::uint8_t byte) {
     return true;
 }
 
-int CComPort::WriteBytes(const std::uint8_t* pBytes, int nLength) {
-    if (!IsOpen() || pBytes == nullptr || nLength <= 0) {
-        return 0;
-    }
-    for (int i = 0; i < nLength; ++i) {
-        WriteOneByte(pBytes[i]);
-    }
-    return nLength;
-}
-
 int CComPort::GetInputCount() {
     if (!IsOpen()) {
         return 0;
