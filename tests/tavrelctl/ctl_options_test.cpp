@@ -32,6 +32,8 @@ TEST(CtlOptions, LevelsDefaultToThePanelsStartingValue) {
     EXPECT_EQ(p.options.position, 63);
     EXPECT_EQ(p.options.width, 63);
     EXPECT_TRUE(p.options.probe);
+    EXPECT_FALSE(p.options.levelsGiven);
+    EXPECT_TRUE(Parse({"probe", "position", "63"}).options.levelsGiven);
     EXPECT_DOUBLE_EQ(p.options.timeoutSeconds, 10.0);
 }
 

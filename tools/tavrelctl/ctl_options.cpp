@@ -101,21 +101,21 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, Ctl
             options.help = true;
             return true;
         } else if (IsOption(arg, "--com")) {
-            std::string spec;
-            if (!TakeOptionValue(args, i, "--com", "N=PATH", spec, strError)) {
+            std::string mapping;
+            if (!TakeOptionValue(args, i, "--com", "N=PATH", mapping, strError)) {
                 return false;
             }
             if (!bComAllowed) {
-                strError = "--com " + spec +
+                strError = "--com " + mapping +
                            ": not available on Windows, where COM1 to COM4 are the system's ports";
                 return false;
             }
-            const size_t eq = spec.find('=');
-            if (eq != 1 || spec[0] < '1' || spec[0] > '4' || spec.size() < 3) {
-                strError = "bad --com '" + spec + "': expected N=PATH with N from 1 to 4";
+            const size_t eq = mapping.find('=');
+            if (eq != 1 || mapping[0] < '1' || mapping[0] > '4' || mapping.size() < 3) {
+                strError = "bad --com '" + mapping + "': expected N=PATH with N from 1 to 4";
                 return false;
             }
-            options.ports[spec[0] - '0'] = spec.substr(2);
+            options.ports[mapping[0] - '0'] = mapping.substr(2);
         } else if (IsOption(arg, "--timeout")) {
             std::string text;
             if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, strError)) {
@@ -145,6 +145,7 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, Ctl
                 strError = "bad " + arg + " value '" + text + "': expected a number from 0 to 255";
                 return false;
             }
+            options.levelsGiven = true;
             bAnyAction = true;
         } else if (arg == "probe") {
             options.probe = true;

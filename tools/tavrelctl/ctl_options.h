@@ -12,6 +12,7 @@ struct CtlOptions {
     double timeoutSeconds = 10.0;
     int position = 63;  // the panel's starting level
     int width = 63;
+    bool levelsGiven = false;        // a position or width was asked for
     std::vector<CtlAction> presses;  // window, lines, options in the order given
     bool probe = false;
     bool watch = false;

@@ -105,8 +105,9 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
 
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(options.timeoutSeconds));
-    const bool bSendsSomething = !options.presses.empty() || options.position != 63 ||
-                                 options.width != 63 || (!options.probe && !options.watch);
+    // probe and watch alone send nothing of their own: they end (probe) as soon
+    // as the magnifier answers.
+    const bool bSendsSomething = !options.presses.empty() || options.levelsGiven;
     std::set<int> portsTried;
     std::string strLastShown;
     size_t nNextPress = 0;
