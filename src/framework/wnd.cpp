@@ -1,0 +1,193 @@
+#include "framework/wnd.h"
+
+#include <commctrl.h>
+
+#include <unordered_map>
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x7A17;  // the layer's subclass on every window it knows
+
+// HWND to object, for the windows of the user-interface thread.
+std::unordered_map<HWND, CWnd*>& Objects() {
+    static std::unordered_map<HWND, CWnd*> objects;
+    return objects;
+}
+
+// The control a parent-bound notification comes from, or null.
+HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            // lParam is the control for a control's notification; menus and
+            // accelerators send none.
+            return reinterpret_cast<HWND>(lParam);
+        case WM_DRAWITEM: {
+            const auto* pItem = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            return wParam != 0 && pItem != nullptr && pItem->CtlType != ODT_MENU ? pItem->hwndItem
+                                                                                 : nullptr;
+        }
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORMSGBOX:
+            return reinterpret_cast<HWND>(lParam);
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+CWnd::~CWnd() {
+    if (m_hWnd != nullptr) {
+        // The object goes before its window: hand the window back so that no
+        // message reaches a destroyed object.
+        UnsubclassWindow();
+    }
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+    auto it = Objects().find(hWnd);
+    return it == Objects().end() ? nullptr : it->second;
+}
+
+bool CWnd::Attach(HWND hWnd) {
+    if (hWnd == nullptr || m_hWnd != nullptr || FromHandle(hWnd) != nullptr) {
+        return false;
+    }
+    if (!::SetWindowSubclass(hWnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        return false;
+    }
+    m_hWnd = hWnd;
+    Objects()[hWnd] = this;
+    return true;
+}
+
+bool CWnd::SubclassWindow(HWND hWnd) {
+    if (hWnd == nullptr || m_hWnd != nullptr || FromHandle(hWnd) != nullptr) {
+        return false;
+    }
+    m_hWnd = hWnd;  // the attach hook may look at its window already
+    PreSubclassWindow();
+    m_hWnd = nullptr;
+    return Attach(hWnd);
+}
+
+bool CWnd::SubclassDlgItem(int nId, CWnd* pParent) {
+    return pParent != nullptr && SubclassWindow(::GetDlgItem(pParent->m_hWnd, nId));
+}
+
+HWND CWnd::UnsubclassWindow() {
+    HWND hWnd = m_hWnd;
+    if (hWnd != nullptr) {
+        ::RemoveWindowSubclass(hWnd, SubclassProc, kSubclassId);
+        Forget();
+    }
+    return hWnd;
+}
+
+void CWnd::Forget() {
+    Objects().erase(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+BOOL CWnd::DestroyWindow() {
+    return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
+}
+
+std::string CWnd::GetWindowText() const {
+    const int nLength = ::GetWindowTextLengthA(m_hWnd);
+    std::string text(static_cast<size_t>(nLength > 0 ? nLength : 0) + 1, '\0');
+    const int nCopied = ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(nCopied > 0 ? nCopied : 0));
+    return text;
+}
+
+RECT CWnd::GetClientRect() const {
+    RECT rc = {};
+    ::GetClientRect(m_hWnd, &rc);
+    return rc;
+}
+
+RECT CWnd::GetWindowRect() const {
+    RECT rc = {};
+    ::GetWindowRect(m_hWnd, &rc);
+    return rc;
+}
+
+bool CWnd::PreTranslateMessage(MSG*) {
+    return false;
+}
+
+bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
+    return false;
+}
+
+LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM) {
+    return Default();
+}
+
+LRESULT CWnd::Default() {
+    return ::DefSubclassProc(m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
+}
+
+bool CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    HWND hChild = NotifyingChild(message, wParam, lParam);
+    if (hChild == nullptr || hChild == m_hWnd) {
+        return false;
+    }
+    CWnd* pChild = FromHandle(hChild);
+    return pChild != nullptr && pChild->OnChildNotify(message, wParam, lParam, pResult);
+}
+
+LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Window procedures nest: the message being handled is put back afterwards.
+    struct Restore {
+        CurrentMessage& current;
+        CurrentMessage saved;
+        ~Restore() { current = saved; }
+    } restore{m_current, m_current};
+    m_current = {message, wParam, lParam};
+    LRESULT result = 0;
+    if (!ReflectToChild(message, wParam, lParam, &result)) {
+        result = WindowProc(message, wParam, lParam);
+    }
+    return result;
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR dwRefData) {
+    auto* pWnd = reinterpret_cast<CWnd*>(dwRefData);
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(hWnd, SubclassProc, kSubclassId);
+        const LRESULT result = ::DefSubclassProc(hWnd, message, wParam, lParam);
+        if (pWnd->m_hWnd == hWnd) {
+            pWnd->Forget();
+            pWnd->PostNcDestroy();
+        }
+        return result;
+    }
+    try {
+        return pWnd->Dispatch(message, wParam, lParam);
+    } catch (...) {
+        // Nothing is thrown on purpose; should anything be, the message gets
+        // the window's own handling instead of unwinding through the system.
+        return ::DefSubclassProc(hWnd, message, wParam, lParam);
+    }
+}
+
+bool PreTranslateChain(MSG* pMsg, HWND hTop) {
+    for (HWND hWnd = pMsg->hwnd; hWnd != nullptr; hWnd = ::GetParent(hWnd)) {
+        CWnd* pWnd = CWnd::FromHandle(hWnd);
+        if (pWnd != nullptr && pWnd->PreTranslateMessage(pMsg)) {
+            return true;
+        }
+        if (hWnd == hTop) {
+            break;
+        }
+    }
+    return false;
+}
