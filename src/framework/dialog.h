@@ -6,7 +6,7 @@
 #include "framework/wnd.h"
 
 class CDialog : public CWnd {
-public:
+  public:
     CDialog(UINT nIdTemplate, CWnd* pParent = nullptr)
         : m_nIdTemplate(nIdTemplate), m_pParentWnd(pParent) {}
     ~CDialog() override;
@@ -24,7 +24,7 @@ public:
     UINT TemplateId() const { return m_nIdTemplate; }
     bool IsModal() const { return m_bModal; }
 
-protected:
+  protected:
     // WM_INITDIALOG: binds the controls (DoDataExchange). True: the system
     // sets the focus to the first tab stop.
     virtual BOOL OnInitDialog();
@@ -36,7 +36,7 @@ protected:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_nIdTemplate;

@@ -8,7 +8,7 @@
 // A GDI object (font, brush, bitmap, pen, region) that is deleted with its owner.
 template <typename Handle>
 class CGdiObject {
-public:
+  public:
     CGdiObject() = default;
     explicit CGdiObject(Handle h) : m_h(h) {}
     ~CGdiObject() { DeleteObject(); }
@@ -39,12 +39,12 @@ public:
         }
     }
 
-private:
+  private:
     Handle m_h = nullptr;
 };
 
 class CFont : public CGdiObject<HFONT> {
-public:
+  public:
     bool CreateFontIndirect(const LOGFONTA& lf) {
         Attach(::CreateFontIndirectA(&lf));
         return Get() != nullptr;
@@ -60,7 +60,7 @@ inline bool GetLogFont(HFONT hFont, LOGFONTA& lf) {
 
 // Selects an object into a device context and puts the old one back.
 class CSelectObject {
-public:
+  public:
     CSelectObject(HDC hdc, HGDIOBJ hObject)
         : m_hdc(hdc), m_hOld(hObject != nullptr ? ::SelectObject(hdc, hObject) : nullptr) {}
     ~CSelectObject() {
@@ -71,14 +71,14 @@ public:
     CSelectObject(const CSelectObject&) = delete;
     CSelectObject& operator=(const CSelectObject&) = delete;
 
-private:
+  private:
     HDC m_hdc;
     HGDIOBJ m_hOld;
 };
 
 // A window's client-area device context (GetDC / ReleaseDC).
 class CClientDC {
-public:
+  public:
     explicit CClientDC(HWND hWnd) : m_hWnd(hWnd), m_hdc(::GetDC(hWnd)) {}
     ~CClientDC() {
         if (m_hdc != nullptr) {
@@ -89,14 +89,14 @@ public:
     CClientDC& operator=(const CClientDC&) = delete;
     operator HDC() const { return m_hdc; }
 
-private:
+  private:
     HWND m_hWnd;
     HDC m_hdc;
 };
 
 // BeginPaint / EndPaint.
 class CPaintDC {
-public:
+  public:
     explicit CPaintDC(HWND hWnd) : m_hWnd(hWnd), m_hdc(::BeginPaint(hWnd, &m_ps)) {}
     ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
     CPaintDC(const CPaintDC&) = delete;
@@ -104,7 +104,7 @@ public:
     operator HDC() const { return m_hdc; }
     const PAINTSTRUCT& Info() const { return m_ps; }
 
-private:
+  private:
     HWND m_hWnd;
     PAINTSTRUCT m_ps = {};
     HDC m_hdc;
@@ -112,7 +112,7 @@ private:
 
 // A memory device context compatible with another (CreateCompatibleDC / DeleteDC).
 class CMemoryDC {
-public:
+  public:
     explicit CMemoryDC(HDC hdcCompatible) : m_hdc(::CreateCompatibleDC(hdcCompatible)) {}
     ~CMemoryDC() {
         if (m_hdc != nullptr) {
@@ -123,13 +123,13 @@ public:
     CMemoryDC& operator=(const CMemoryDC&) = delete;
     operator HDC() const { return m_hdc; }
 
-private:
+  private:
     HDC m_hdc;
 };
 
 // SaveDC / RestoreDC around a scope.
 class CSaveDC {
-public:
+  public:
     explicit CSaveDC(HDC hdc) : m_hdc(hdc), m_nSaved(::SaveDC(hdc)) {}
     ~CSaveDC() {
         if (m_nSaved != 0) {
@@ -139,14 +139,14 @@ public:
     CSaveDC(const CSaveDC&) = delete;
     CSaveDC& operator=(const CSaveDC&) = delete;
 
-private:
+  private:
     HDC m_hdc;
     int m_nSaved;
 };
 
 // A kernel handle closed with its owner.
 class CHandle {
-public:
+  public:
     CHandle() = default;
     explicit CHandle(HANDLE h) : m_h(h) {}
     ~CHandle() { Close(); }
@@ -165,6 +165,6 @@ public:
         m_h = nullptr;
     }
 
-private:
+  private:
     HANDLE m_h = nullptr;
 };

@@ -158,8 +158,8 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR, DWORD_PTR dwRefData) {
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR dwRefData) {
     auto* pWnd = reinterpret_cast<CWnd*>(dwRefData);
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(hWnd, SubclassProc, kSubclassId);

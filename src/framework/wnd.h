@@ -14,7 +14,7 @@
 #include <string>
 
 class CWnd {
-public:
+  public:
     CWnd() = default;
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
@@ -67,7 +67,7 @@ public:
     BOOL KillTimer(UINT_PTR nId) const { return ::KillTimer(m_hWnd, nId); }
     BOOL DestroyWindow();
 
-protected:
+  protected:
     // The class's window procedure. Call Default() (or the base class's
     // WindowProc) for what it does not handle.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -79,7 +79,7 @@ protected:
     // Makes hWnd this object's window and routes its messages here.
     bool Attach(HWND hWnd);
 
-private:
+  private:
     struct CurrentMessage {
         UINT message;
         WPARAM wParam;
