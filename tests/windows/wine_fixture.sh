@@ -118,7 +118,23 @@ do_start() {
     for i in 1 2 3 4; do
         printf '"COM%d"=""\n' "$i" >>"$run/ports.reg"
     done
-    timeout 60 wine regedit /S "Z:${run//\//\\}\\ports.reg" </dev/null >>"$run/boot.log" 2>&1
+    # The faces the program names become the metric-compatible Liberation
+    # fonts. Wine has none of them, and without these entries it would draw
+    # every one, Courier too, in its default sans face. "MS Shell Dlg" maps to
+    # "Microsoft Sans Serif" as on Windows (Wine's Tahoma is not found here).
+    cat >"$run/fonts.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Microsoft Sans Serif"="Liberation Sans"
+"Courier"="Liberation Mono"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"MS Shell Dlg"="Microsoft Sans Serif"
+REG
+    timeout 60 wine regedit /S "Z:${run//\//\\}\\ports.reg" "Z:${run//\//\\}\\fonts.reg" \
+        </dev/null >>"$run/boot.log" 2>&1
     timeout 60 wineserver -w
     log "prefix ready in $((SECONDS - t0)) s"
 
