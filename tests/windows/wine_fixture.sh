@@ -133,7 +133,21 @@ REGEDIT4
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
 "MS Shell Dlg"="Microsoft Sans Serif"
 REG
+    # Every program of the prefix runs in one virtual desktop with a taskbar
+    # and a notification area, as on Windows: windows get frames and focus
+    # without an X window manager, and their screen coordinates are the
+    # display's (the desktop sits at +0+0).
+    cat >"$run/desktop.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+REG
     timeout 60 wine regedit /S "Z:${run//\//\\}\\ports.reg" "Z:${run//\//\\}\\fonts.reg" \
+        "Z:${run//\//\\}\\desktop.reg" \
         </dev/null >>"$run/boot.log" 2>&1
     timeout 60 wineserver -w
     log "prefix ready in $((SECONDS - t0)) s"
