@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "framework/dialog.h"
 #include "framework/gdi.h"
 #include "group_test_ids.h"
+#include "resource.h"
 
 namespace {
 
@@ -32,13 +34,12 @@ class RecordingCombo : public CWideDropCombo {
     }
 };
 
-class GroupDialog : public CDialog {
+// A dialog that notes the control notifications that reach it.
+class LoggingDialog : public CDialog {
   public:
-    GroupDialog() : CDialog(IDD_GROUP_TEST) {}
+    explicit LoggingDialog(UINT nIdTemplate) : CDialog(nIdTemplate) {}
 
-    CGroupEnableCheck m_chkEnable;
-    RecordingCombo m_cboKey;
-    std::vector<Notification> seen;  // control notifications that reached the dialog
+    std::vector<Notification> seen;
 
     HWND Item(int nId) const { return GetDlgItem(nId); }
     bool Saw(int nId, int nCode) const {
@@ -46,10 +47,6 @@ class GroupDialog : public CDialog {
     }
 
   protected:
-    void DoDataExchange() override {
-        BindControl(IDC_T_ENABLE, m_chkEnable);
-        BindControl(IDC_T_COMBO, m_cboKey);
-    }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_COMMAND && lParam != 0) {
             seen.emplace_back(LOWORD(wParam), HIWORD(wParam));
@@ -58,13 +55,18 @@ class GroupDialog : public CDialog {
     }
 };
 
-// A fresh test dialog for each test.
-class GroupControls : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(dlg.Create()); }
-    void TearDown() override { dlg.DestroyWindow(); }
+class GroupDialog : public LoggingDialog {
+  public:
+    GroupDialog() : LoggingDialog(IDD_GROUP_TEST) {}
 
-    GroupDialog dlg;
+    CGroupEnableCheck m_chkEnable;
+    RecordingCombo m_cboKey;
+
+  protected:
+    void DoDataExchange() override {
+        BindControl(IDC_T_ENABLE, m_chkEnable);
+        BindControl(IDC_T_COMBO, m_cboKey);
+    }
 };
 
 const int kInside[] = {IDC_T_CHECK, IDC_T_COMBO, IDC_T_PLAIN, IDC_T_LABEL, IDC_T_PARTIAL};
@@ -92,6 +94,23 @@ RECT RectInParent(HWND hWnd) {
     return rc;
 }
 
+// A fresh test dialog for each test.
+class GroupControls : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dlg.Create()); }
+    void TearDown() override { dlg.DestroyWindow(); }
+
+    // Expects each of the controls to be (or not be) enabled or visible.
+    template <std::size_t N>
+    void Expect(const int (&ids)[N], bool (*pIs)(HWND), bool bWanted) const {
+        for (int nId : ids) {
+            EXPECT_EQ(pIs(dlg.Item(nId)), bWanted) << "control " << nId;
+        }
+    }
+
+    GroupDialog dlg;
+};
+
 // ---- the group enable check box ----
 
 TEST_F(GroupControls, TheTemplateMeetsTheGroupEdgesExactly) {
@@ -107,26 +126,16 @@ TEST_F(GroupControls, TheTemplateMeetsTheGroupEdgesExactly) {
 TEST_F(GroupControls, StateSwitchesEveryControlOverlappingTheGroupAndNothingElse) {
     dlg.m_chkEnable.AttachGroupById(IDC_T_GROUP, FALSE);
     // Attached while clear: the group is off at once.
-    for (int nId : kInside) {
-        EXPECT_FALSE(Enabled(dlg.Item(nId))) << nId;
-    }
-    for (int nId : kOutside) {
-        EXPECT_TRUE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, false);
+    Expect(kOutside, Enabled, true);
 
     dlg.m_chkEnable.SetChecked(BST_CHECKED);
     EXPECT_EQ(dlg.m_chkEnable.GetCheck(), BST_CHECKED);
-    for (int nId : kInside) {
-        EXPECT_TRUE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, true);
 
     dlg.m_chkEnable.SetChecked(BST_UNCHECKED);
-    for (int nId : kInside) {
-        EXPECT_FALSE(Enabled(dlg.Item(nId))) << nId;
-    }
-    for (int nId : kOutside) {
-        EXPECT_TRUE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, false);
+    Expect(kOutside, Enabled, true);
     // Without the hide option nothing is shown or hidden.
     EXPECT_TRUE(Visible(dlg.Item(IDC_T_CHECK)));
     EXPECT_FALSE(Visible(dlg.Item(IDC_T_GROUP)));
@@ -138,38 +147,26 @@ TEST_F(GroupControls, IndeterminateDisablesAndWithTheHideOptionKeepsThemShown) {
     dlg.m_chkEnable.AttachGroupById(IDC_T_GROUP, TRUE);
     dlg.m_chkEnable.SetChecked(BST_INDETERMINATE);
     ASSERT_EQ(dlg.m_chkEnable.GetCheck(), BST_INDETERMINATE);
-    for (int nId : kInside) {
-        EXPECT_FALSE(Enabled(dlg.Item(nId))) << nId;
-        EXPECT_TRUE(Visible(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, false);
+    Expect(kInside, Visible, true);
     EXPECT_TRUE(Visible(dlg.Item(IDC_T_GROUP)));
 }
 
 TEST_F(GroupControls, TheHideOptionShowsAndHidesTheGroupWithItsControls) {
     dlg.m_chkEnable.AttachGroup(dlg.Item(IDC_T_GROUP), TRUE);
-    for (int nId : kInside) {
-        EXPECT_FALSE(Visible(dlg.Item(nId))) << nId;
-    }
-    for (int nId : kOutside) {
-        EXPECT_TRUE(Visible(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Visible, false);
+    Expect(kOutside, Visible, true);
 
     dlg.m_chkEnable.SetChecked(BST_CHECKED);
-    for (int nId : kInside) {
-        EXPECT_TRUE(Visible(dlg.Item(nId))) << nId;
-        EXPECT_TRUE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Visible, true);
+    Expect(kInside, Enabled, true);
     // The template keeps the group box itself hidden; switching on shows it.
     EXPECT_TRUE(Visible(dlg.Item(IDC_T_GROUP)));
 
     dlg.m_chkEnable.SetChecked(BST_UNCHECKED);
-    for (int nId : kInside) {
-        EXPECT_FALSE(Visible(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Visible, false);
     EXPECT_FALSE(Visible(dlg.Item(IDC_T_GROUP)));
-    for (int nId : kOutside) {
-        EXPECT_TRUE(Visible(dlg.Item(nId))) << nId;
-    }
+    Expect(kOutside, Visible, true);
 }
 
 TEST_F(GroupControls, AttachingPutsTheBoxOnTheGroupEdgeSizedToItsWholeTextInItsOwnFont) {
@@ -210,17 +207,13 @@ TEST_F(GroupControls, AClickTogglesAndSwitchesTheGroupAndTheParentStillGetsIt) {
 
     dlg.m_chkEnable.SendMessage(BM_CLICK);
     EXPECT_EQ(dlg.m_chkEnable.GetCheck(), BST_CHECKED);
-    for (int nId : kInside) {
-        EXPECT_TRUE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, true);
     EXPECT_TRUE(dlg.Saw(IDC_T_ENABLE, BN_CLICKED));
 
     dlg.seen.clear();
     dlg.m_chkEnable.SendMessage(BM_CLICK);
     EXPECT_EQ(dlg.m_chkEnable.GetCheck(), BST_UNCHECKED);
-    for (int nId : kInside) {
-        EXPECT_FALSE(Enabled(dlg.Item(nId))) << nId;
-    }
+    Expect(kInside, Enabled, false);
     EXPECT_TRUE(dlg.Saw(IDC_T_ENABLE, BN_CLICKED));
 }
 
@@ -296,6 +289,110 @@ TEST_F(WideDropCombo, TheParentDoesNotSeeTheDropDownOfAWideBox) {
     ::SendMessageA(hPlain, CB_SHOWDROPDOWN, TRUE, 0);
     ::SendMessageA(hPlain, CB_SHOWDROPDOWN, FALSE, 0);
     EXPECT_TRUE(dlg.Saw(IDC_T_PLAIN, CBN_DROPDOWN));
+}
+
+// ---- in the Setup Hot Keys dialog ----
+
+const int kKeyBoxes[] = {IDC_POPUP_KEY,   IDC_WINDOW_KEY, IDC_LINES_KEY,     IDC_OPTIONS_KEY,
+                         IDC_POSDOWN_KEY, IDC_POSUP_KEY,  IDC_WIDTHDOWN_KEY, IDC_WIDTHUP_KEY};
+
+// The program's dialog with its switch and key lists bound and the switch
+// attached to the area around every row, as its initialisation does.
+class SetupDialog : public LoggingDialog {
+  public:
+    SetupDialog() : LoggingDialog(IDD_SETUP_HOTKEYS) {}
+
+    CGroupEnableCheck m_chkEnable;
+    CWideDropCombo m_cboKey[8];
+
+  protected:
+    void DoDataExchange() override {
+        BindControl(IDC_ENABLE_HOTKEYS, m_chkEnable);
+        for (int i = 0; i < 8; ++i) {
+            BindControl(kKeyBoxes[i], m_cboKey[i]);
+        }
+    }
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        m_chkEnable.AttachGroupById(IDC_HOTKEYS_AREA, FALSE);
+        return TRUE;
+    }
+};
+
+class SetupHotKeys : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dlg.Create()); }
+    void TearDown() override { dlg.DestroyWindow(); }
+
+    // Expects OK, Cancel, the switch and the area box enabled and every other
+    // control enabled as bEnabled says; returns how many others there are.
+    int CountSwitched(bool bEnabled) const {
+        int nSwitched = 0;
+        for (HWND hChild = ::GetWindow(dlg, GW_CHILD); hChild != nullptr;
+             hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+            const int nId = ::GetDlgCtrlID(hChild);
+            if (nId == IDOK || nId == IDCANCEL || nId == IDC_ENABLE_HOTKEYS ||
+                nId == IDC_HOTKEYS_AREA) {
+                EXPECT_TRUE(Enabled(hChild)) << nId;
+                continue;
+            }
+            EXPECT_EQ(Enabled(hChild), bEnabled) << nId;
+            ++nSwitched;
+        }
+        return nSwitched;
+    }
+
+    SetupDialog dlg;
+};
+
+TEST_F(SetupHotKeys, TheSwitchTurnsEveryHotKeySettingOffAndOnButNotOkAndCancel) {
+    // Six group boxes, 8 x 5 row controls and four labels.
+    constexpr int kRowControls = 6 + 8 * 5 + 4;
+    dlg.m_chkEnable.SetChecked(BST_UNCHECKED);
+    EXPECT_EQ(CountSwitched(false), kRowControls);
+    dlg.m_chkEnable.SetChecked(BST_CHECKED);
+    EXPECT_EQ(CountSwitched(true), kRowControls);
+
+    // The user's click.
+    dlg.m_chkEnable.SendMessage(BM_CLICK);
+    EXPECT_EQ(dlg.m_chkEnable.GetCheck(), BST_UNCHECKED);
+    EXPECT_EQ(CountSwitched(false), kRowControls);
+    EXPECT_TRUE(dlg.Saw(IDC_ENABLE_HOTKEYS, BN_CLICKED));
+}
+
+TEST_F(SetupHotKeys, TheSwitchSitsOnTheAreasTopEdgeSizedToItsPaddedCaption) {
+    const std::string text = dlg.m_chkEnable.GetWindowText();
+    ASSERT_EQ(text.size(), 42u);
+    const SIZE extent = TextExtent(dlg.GetFont(), text);
+    const RECT rcArea = RectInParent(dlg.Item(IDC_HOTKEYS_AREA));
+    const RECT rcBox = RectInParent(dlg.m_chkEnable);
+    EXPECT_EQ(rcBox.left, rcArea.left + 10);
+    EXPECT_EQ(rcBox.top, rcArea.top);
+    EXPECT_EQ(rcBox.right - rcBox.left, extent.cx + 25);
+    EXPECT_EQ(rcBox.bottom - rcBox.top, extent.cy);
+    EXPECT_EQ(::GetWindow(dlg.Item(IDC_HOTKEYS_AREA), GW_HWNDNEXT), dlg.m_chkEnable.m_hWnd);
+}
+
+TEST_F(SetupHotKeys, EveryKeyListOpensWideEnoughForItsLongestName) {
+    const char* const names[] = {"n/u", "A", "W", "0", "F10", "Pg-Down", "Up-Arrow", "Num-9"};
+    for (CWideDropCombo& box : dlg.m_cboKey) {
+        for (const char* name : names) {
+            box.AddString(name);
+        }
+        int nLongest = 0;
+        for (const char* name : names) {
+            nLongest = std::max(nLongest, static_cast<int>(TextExtent(box.GetFont(), name).cx));
+        }
+        const int nExpected = nLongest + ::GetSystemMetrics(SM_CXVSCROLL) +
+                              static_cast<int>(TextExtent(box.GetFont(), "0").cx);
+        const RECT rcBox = box.GetWindowRect();
+        ASSERT_GT(nExpected, rcBox.right - rcBox.left);  // the box alone is too narrow
+
+        box.SendMessage(CB_SHOWDROPDOWN, TRUE);
+        box.SendMessage(CB_SHOWDROPDOWN, FALSE);
+        EXPECT_EQ(box.SendMessage(CB_GETDROPPEDWIDTH), nExpected) << ::GetDlgCtrlID(box);
+        EXPECT_FALSE(dlg.Saw(::GetDlgCtrlID(box), CBN_DROPDOWN));
+    }
 }
 
 }  // namespace
