@@ -1,0 +1,23 @@
+// The not-detected warning: a small borderless, always-on-top window that
+// says "Tavrel Plus Not Detected" in large letters in the middle of the
+// screen. Its owner creates it hidden and shows and hides it; it has no
+// behaviour of its own.
+#pragma once
+
+#include "framework/dialog.h"
+#include "panel/text_label.h"
+#include "resource.h"
+
+class CPopupWarning : public CDialog {
+  public:
+    static constexpr UINT IDD = IDD_POPUP_WARNING;
+
+    CPopupWarning() : CDialog(IDD) {}
+
+    CTextLabel m_label;  // the message, bound to control IDC_WARNING_TEXT
+
+  protected:
+    void DoDataExchange() override;
+    // Binds the label and sets its font: bold 18-point Arial.
+    BOOL OnInitDialog() override;
+};

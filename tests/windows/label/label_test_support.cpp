@@ -1,0 +1,104 @@
+#include "label_test_support.h"
+
+#include <cstdio>
+#include <vector>
+
+RECT InkBox(const ClientPixels& pixels, COLORREF crBack) {
+    RECT box = {pixels.Width(), pixels.Height(), 0, 0};
+    for (int y = 0; y < pixels.Height(); ++y) {
+        for (int x = 0; x < pixels.Width(); ++x) {
+            if (pixels.At(x, y) != crBack) {
+                box.left = x < box.left ? x : box.left;
+                box.top = y < box.top ? y : box.top;
+                box.right = x + 1 > box.right ? x + 1 : box.right;
+                box.bottom = y + 1 > box.bottom ? y + 1 : box.bottom;
+            }
+        }
+    }
+    return box;
+}
+
+int InkCount(const ClientPixels& pixels, COLORREF crBack) {
+    const RECT all = {0, 0, pixels.Width(), pixels.Height()};
+    return pixels.Width() * pixels.Height() - pixels.Count(all, crBack);
+}
+
+bool SaveWindowBitmap(HWND hWnd, const std::string& path) {
+    RECT rc = {};
+    if (!::GetWindowRect(hWnd, &rc)) {
+        return false;
+    }
+    const int w = rc.right - rc.left;
+    const int h = rc.bottom - rc.top;
+    if (w <= 0 || h <= 0) {
+        return false;
+    }
+    ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    ::GdiFlush();
+
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // bottom-up, as a .bmp file keeps its rows
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    const DWORD nStride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    bi.bmiHeader.biSizeImage = nStride * static_cast<DWORD>(h);
+
+    HDC hdcWindow = ::GetWindowDC(hWnd);
+    HDC hdcMem = ::CreateCompatibleDC(hdcWindow);
+    void* pBits = nullptr;
+    HBITMAP hbm = ::CreateDIBSection(hdcWindow, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    bool bRead = false;
+    std::vector<unsigned char> bits;
+    if (hbm != nullptr && pBits != nullptr) {
+        HGDIOBJ hOld = ::SelectObject(hdcMem, hbm);
+        bRead = ::BitBlt(hdcMem, 0, 0, w, h, hdcWindow, 0, 0, SRCCOPY) != FALSE;
+        ::GdiFlush();
+        const auto* p = static_cast<const unsigned char*>(pBits);
+        bits.assign(p, p + bi.bmiHeader.biSizeImage);
+        ::SelectObject(hdcMem, hOld);
+    }
+    if (hbm != nullptr) {
+        ::DeleteObject(hbm);
+    }
+    ::DeleteDC(hdcMem);
+    ::ReleaseDC(hWnd, hdcWindow);
+    if (!bRead) {
+        return false;
+    }
+
+    BITMAPFILEHEADER bf = {};
+    bf.bfType = 0x4D42;  // "BM"
+    bf.bfOffBits = sizeof bf + sizeof bi.bmiHeader;
+    bf.bfSize = bf.bfOffBits + bi.bmiHeader.biSizeImage;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    bool bWritten = std::fwrite(&bf, sizeof bf, 1, f) == 1 &&
+                    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+                    std::fwrite(bits.data(), bits.size(), 1, f) == 1;
+    bWritten = std::fclose(f) == 0 && bWritten;
+    return bWritten;
+}
+
+bool WaitFor(const std::function<bool()>& done, int nMilliseconds) {
+    const DWORD dwStart = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - dwStart >= static_cast<DWORD>(nMilliseconds)) {
+            return done();
+        }
+        PumpMessages(10);
+    }
+    return true;
+}
+
+LOGFONTA FontOf(HFONT hFont) {
+    LOGFONTA lf = {};
+    if (hFont == nullptr || ::GetObjectA(hFont, sizeof lf, &lf) != sizeof lf) {
+        lf = {};
+    }
+    return lf;
+}

@@ -1,0 +1,27 @@
+// Helpers of the label tests: where the text is in a picture of a window, a
+// window saved as a bitmap file, and waiting for a window's state.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "pixels.h"
+
+// The bounding box of the pixels whose colour is not crBack (the ink); an
+// empty rectangle (left >= right) when there is none.
+RECT InkBox(const ClientPixels& pixels, COLORREF crBack);
+// How many pixels are not crBack.
+int InkCount(const ClientPixels& pixels, COLORREF crBack);
+
+// Writes the whole window, frame included, as it is on screen into a 24-bit
+// .bmp file. False when the window could not be read or the file written.
+bool SaveWindowBitmap(HWND hWnd, const std::string& path);
+
+// Pumps messages until done() holds, for at most nMilliseconds; done()'s
+// last answer.
+bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000);
+
+// The description of a font; a zeroed one when hFont is not a font.
+LOGFONTA FontOf(HFONT hFont);
