@@ -9,6 +9,7 @@
 #include "framework/gdi.h"
 #include "panel/skinned_dialog.h"
 #include "pixels.h"
+#include "resource.h"
 #include "skin_test_ids.h"
 
 namespace {
@@ -185,7 +186,15 @@ TEST_F(SkinnedDialog, WithoutABitmapThePlainDialogBackgroundShows) {
 TEST_F(SkinnedDialog, TilesFillTheAreaIncludingThePartialLastRowAndColumn) {
     ASSERT_EQ(SetBitmap(Solid(4, 4, kWhite)), 0);
     EXPECT_EQ(m_dlg.m_nStyle, 0);
-    ExpectShows([](int, int) { return kWhite; }, "the panel's white tile");
+    ExpectShows([](int, int) { return kWhite; }, "a white tile");
+
+    // The panel's own background, from the program's resources, as it sets it.
+    ASSERT_EQ(m_dlg.SetBitmap(static_cast<WORD>(IDB_PANEL_BACKGROUND), kNone), 0);
+    ASSERT_EQ(m_dlg.SetBitmapStyle(0, 1), 0);
+    EXPECT_EQ(m_dlg.m_nBitmapWidth, 4);
+    EXPECT_EQ(m_dlg.m_nBitmapHeight, 4);
+    EXPECT_EQ(m_dlg.m_hRegion, nullptr);
+    ExpectShows([](int, int) { return kWhite; }, "bitmap 141");
 
     // Where the copies go: the quartered bitmap from the resources repeats
     // every 4 pixels from the top-left corner.
