@@ -113,7 +113,9 @@ void CDialog::EndDialog(INT_PTR nResult) {
         m_bEndModal = true;
         ::PostMessageA(m_hWnd, WM_NULL, 0, 0);  // wake the loop
     } else {
-        DestroyWindow();
+        // A modeless dialog only hides, as the system's EndDialog does; its
+        // owner destroys it.
+        ShowWindow(SW_HIDE);
     }
 }
 

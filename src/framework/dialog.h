@@ -18,7 +18,7 @@ class CDialog : public CWnd {
     // Creates the dialog modeless with pParent (or the constructor's parent)
     // as its owner. It is visible only if its template says so.
     bool Create(CWnd* pParent = nullptr);
-    // Ends a modal dialog with nResult (a modeless one is destroyed).
+    // Ends a modal dialog with nResult (a modeless one is only hidden).
     void EndDialog(INT_PTR nResult);
 
     UINT TemplateId() const { return m_nIdTemplate; }

@@ -256,3 +256,17 @@ TEST_F(WindowLayer, MessageBoxesGoThroughTheReplaceableFunction) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowLayer, CancelHidesAModelessDialogWithoutDestroyingIt) {
+    TestDialog dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.ShowWindow(SW_SHOW);
+    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(::IsWindow(dlg.m_hWnd));
+    EXPECT_FALSE(::IsWindowVisible(dlg.m_hWnd));
+    dlg.DestroyWindow();
+}
+
+}  // namespace
