@@ -6,7 +6,7 @@
 
 #include "framework/dialog.h"
 #include "label_test_ids.h"
-#include "label_test_support.h"
+#include "window_checks.h"
 #include "panel/popup_warning.h"
 #include "pixels.h"
 

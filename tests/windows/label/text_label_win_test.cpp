@@ -8,7 +8,7 @@
 
 #include "framework/dialog.h"
 #include "label_test_ids.h"
-#include "label_test_support.h"
+#include "window_checks.h"
 #include "panel/text_label.h"
 #include "pixels.h"
 

@@ -1,4 +1,4 @@
-#include "label_test_support.h"
+#include "window_checks.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,4 +1,4 @@
-// Helpers of the label tests: where the text is in a picture of a window, a
+// Helpers of the window tests: where the text is in a picture of a window, a
 // window saved as a bitmap file, and waiting for a window's state.
 #pragma once
 
