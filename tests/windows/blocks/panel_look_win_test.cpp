@@ -4,7 +4,9 @@
 // picture of the dialog and of the warning as test artefacts.
 #include <gtest/gtest.h>
 
+#include "controls/hover_button.h"
 #include "framework/controls.h"
+#include "framework/gdi.h"
 #include "panel/popup_warning.h"
 #include "panel/skinned_dialog.h"
 #include "panel/text_label.h"
@@ -26,7 +28,9 @@ class PanelLook : public CSkinnedDialog {
     CTextLabel m_lblWidthTitle, m_lblPositionTitle, m_lblStatus, m_lblConnectionTitle;
     CTextLabel m_lblWidthFrame, m_lblPositionFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame, m_lblDebugInfo;
+    CHoverButton m_btnWindow, m_btnLines, m_btnOptions;
     CPopupWarning m_wndWarning;
+    CFont m_fontButtons;
 
   protected:
     void DoDataExchange() override {
@@ -39,6 +43,9 @@ class PanelLook : public CSkinnedDialog {
         BindControl(IDC_WINDOW_FRAME, m_lblWindowFrame);
         BindControl(IDC_LINES_FRAME, m_lblLinesFrame);
         BindControl(IDC_OPTIONS_FRAME, m_lblOptionsFrame);
+        BindControl(IDC_WINDOW_BUTTON, m_btnWindow);
+        BindControl(IDC_LINES_BUTTON, m_btnLines);
+        BindControl(IDC_OPTIONS_BUTTON, m_btnOptions);
         BindControl(IDC_DEBUG_INFO, m_lblDebugInfo);
     }
 
@@ -63,6 +70,32 @@ class PanelLook : public CSkinnedDialog {
         m_lblConnectionTitle.m_bTransparent = TRUE;
         m_lblDebugInfo.SetFontBold(TRUE, FALSE);
         m_lblDebugInfo.SetFontFace("Courier", 10, FALSE);
+
+        LOGFONTA lf = {};
+        HDC hdc = ::GetDC(nullptr);
+        lf.lfHeight = -(::GetDeviceCaps(hdc, LOGPIXELSY) * 180 / 720);
+        ::ReleaseDC(nullptr, hdc);
+        lf.lfWeight = FW_BOLD;
+        lf.lfQuality = PROOF_QUALITY;
+        lstrcpynA(lf.lfFaceName, "Arial", LF_FACESIZE);
+        m_fontButtons.CreateFontIndirect(lf);
+        struct Look {
+            CHoverButton& button;
+            COLORREF crFace, crHover;
+            const char* pszTip;
+        };
+        const Look looks[] = {
+            {m_btnWindow, RGB(255, 255, 160), RGB(255, 255, 200), "Change Window Mode"},
+            {m_btnLines, RGB(180, 220, 255), RGB(220, 240, 255), "Change Line Marker Mode"},
+            {m_btnOptions, RGB(255, 200, 255), RGB(255, 220, 255), "Change Video Mode"}};
+        for (const Look& look : looks) {
+            look.button.SetStateColor(2, look.crFace, TRUE);
+            look.button.SetStateColor(4, look.crFace, TRUE);
+            look.button.SetStateColor(0, look.crHover, TRUE);
+            look.button.SetTipText(look.pszTip, TRUE);
+            look.button.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButtons.Get()),
+                                    TRUE);
+        }
 
         const std::pair<int, CTextLabel*> frames[] = {{IDC_POSITION_BAR, &m_lblPositionFrame},
                                                       {IDC_WIDTH_BAR, &m_lblWidthFrame},
@@ -137,6 +170,21 @@ TEST_F(PanelTemplate, TitlesAreTransparentOnWhiteAndTheStatusIsWhiteOnRed) {
     EXPECT_GT(px.Count(status, kWhite), 0);
     EXPECT_EQ(m_panel.m_lblStatus.GetWindowText(), "Not Connected");
     EXPECT_FALSE(::IsWindowVisible(m_panel.m_lblDebugInfo.m_hWnd));
+}
+
+TEST_F(PanelTemplate, TheButtonsShowTheirFaceColoursInsideTheirFrames) {
+    ::SetFocus(nullptr);
+    const ClientPixels px(m_panel.m_hWnd);
+    const std::pair<int, COLORREF> faces[] = {{IDC_WINDOW_BUTTON, RGB(255, 255, 160)},
+                                              {IDC_LINES_BUTTON, RGB(180, 220, 255)},
+                                              {IDC_OPTIONS_BUTTON, RGB(255, 200, 255)}};
+    for (const auto& [nId, crFace] : faces) {
+        const RECT button = m_panel.ClientRectOf(nId);
+        const int nArea = (button.right - button.left) * (button.bottom - button.top);
+        EXPECT_GT(px.Count(button, crFace), nArea / 2) << nId;
+        const RECT frame = m_panel.FrameFor(nId);
+        EXPECT_EQ(px.At(frame.left + 2, frame.top + 2), kBlack) << nId;
+    }
 }
 
 TEST_F(PanelTemplate, TheWarningWaitsHiddenAndPicturesAreSaved) {
