@@ -1,0 +1,28 @@
+#include "app/window_pos_section.h"
+
+CWindowPosSection g_mainWindowPos(kMainWindowSectionFormat);
+CWindowPosSection g_hotKeyWindowPos(kHotKeyWindowSectionFormat);
+
+CWindowPosSection::CWindowPosSection(const char* pszFormat, RegKey hRootKey)
+    : CRegistrySection(hRootKey, pszFormat, kSettingsCompany, kSettingsProduct) {}
+
+RegResult CWindowPosSection::Exchange(RegKey hKey, bool bSave, bool bDefaults) {
+    if (bDefaults) {
+        m_nWindowTop = -1;
+        m_nWindowLeft = -1;
+        return kRegSuccess;
+    }
+    CValuePass pass(*this, hKey, bSave);
+    pass.Int("nWindowTop", m_nWindowTop, -1);
+    pass.Int("nWindowLeft", m_nWindowLeft, -1);
+    return pass.Finish();
+}
+
+bool CWindowPosSection::GetPlacement(int* pX, int* pY) const {
+    if (m_nWindowTop == -1 && m_nWindowLeft == -1) {
+        return false;
+    }
+    *pX = m_nWindowLeft;
+    *pY = m_nWindowTop;
+    return true;
+}
