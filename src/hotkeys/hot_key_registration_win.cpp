@@ -1,0 +1,64 @@
+// Registration of the hot keys with the system for the owner window.
+#include <windows.h>
+
+#include "framework/message_box.h"
+#include "framework/wnd.h"
+#include "hotkeys/hot_key_settings.h"
+#include "hotkeys/key_names.h"
+
+static_assert(HOTKEY_MOD_ALT == MOD_ALT && HOTKEY_MOD_CONTROL == MOD_CONTROL);
+static_assert(HOTKEY_MOD_SHIFT == MOD_SHIFT && HOTKEY_MOD_WIN == MOD_WIN);
+
+namespace {
+
+HWND OwnerHwnd(CWnd* pOwner) {
+    return pOwner ? pOwner->GetSafeHwnd() : nullptr;
+}
+
+}  // namespace
+
+bool CHotKeySettings::RegisterAll(CWnd* pOwner) {
+    m_pOwner = pOwner;
+    if (!m_bEnabled) {
+        return true;
+    }
+    bool bAll = true;
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        // Every action is tried, also after a failure.
+        if (!RegisterOne(m_strKey[i].c_str(), m_nModifiers[i], g_hotKeyActions[i].nId,
+                         g_hotKeyActions[i].pszDisplayName)) {
+            bAll = false;
+        }
+    }
+    return bAll;
+}
+
+bool CHotKeySettings::RegisterOne(const char* pszKeyName, unsigned int nModifiers, int nId,
+                                  const char* pszDisplayName) {
+    const int nCode = KeyNameToVirtualKey(pszKeyName);
+    if (nCode == 0) {
+        return true;  // "n/u": this action has no hot key
+    }
+    // The texts are built whole, whatever the length of a stored key name.
+    if (nCode < 0) {
+        AppMessageBox(
+            std::string("Could not identify hot key '") + (pszKeyName ? pszKeyName : "") + "'",
+            MB_OK | MB_ICONEXCLAMATION, OwnerHwnd(m_pOwner));
+        return false;
+    }
+    if (!::RegisterHotKey(OwnerHwnd(m_pOwner), nId, nModifiers, static_cast<UINT>(nCode))) {
+        AppMessageBox(std::string("Could not activate hot key for ") + pszDisplayName,
+                      MB_OK | MB_ICONEXCLAMATION, OwnerHwnd(m_pOwner));
+        return false;
+    }
+    return true;
+}
+
+void CHotKeySettings::UnregisterAll() {
+    if (!m_pOwner) {
+        return;
+    }
+    for (int nId = HOTKEY_POPUP; nId <= HOTKEY_WIDTHUP; ++nId) {
+        ::UnregisterHotKey(OwnerHwnd(m_pOwner), nId);
+    }
+}
