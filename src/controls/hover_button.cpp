@@ -17,21 +17,6 @@ namespace {
 constexpr UINT_PTR kToolId = 1;       // the button's one tool in its tooltip
 constexpr LPARAM kMaxTipWidth = 400;  // pixels; longer tips wrap
 
-bool IsCtlColor(UINT message) {
-    switch (message) {
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORMSGBOX:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void FillSolid(HDC hdc, int x, int y, int cx, int cy, COLORREF cr) {
     CBrush brush(::CreateSolidBrush(cr));
     const RECT rc = {x, y, x + cx, y + cy};
@@ -196,7 +181,7 @@ bool CHoverButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRE
         OnClicked();
         return false;  // the parent runs its own handler for the click too
     }
-    if (IsCtlColor(message)) {
+    if (IsCtlColorMessage(message)) {
         // No background of its own: the face is painted whole at each paint.
         *pResult = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
         return true;

@@ -14,6 +14,25 @@ std::unordered_map<HWND, CWnd*>& Objects() {
     return objects;
 }
 
+}  // namespace
+
+bool IsCtlColorMessage(UINT message) {
+    switch (message) {
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORMSGBOX:
+            return true;
+        default:
+            return false;
+    }
+}
+
+namespace {
+
 // The control a parent-bound notification comes from, or null.
 HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -26,16 +45,8 @@ HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam) {
             return wParam != 0 && pItem != nullptr && pItem->CtlType != ODT_MENU ? pItem->hwndItem
                                                                                  : nullptr;
         }
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORMSGBOX:
-            return reinterpret_cast<HWND>(lParam);
         default:
-            return nullptr;
+            return IsCtlColorMessage(message) ? reinterpret_cast<HWND>(lParam) : nullptr;
     }
 }
 

@@ -94,6 +94,9 @@ class CWnd {
     CurrentMessage m_current = {};
 };
 
+// True for the WM_CTLCOLOR* messages that a control sends its parent.
+bool IsCtlColorMessage(UINT message);
+
 // Offers msg to the objects of its window and that window's parents, nearest
 // first, up to and including hTop. True when one of them handled it.
 bool PreTranslateChain(MSG* pMsg, HWND hTop);
