@@ -91,6 +91,9 @@ do_start() {
     trap 'if [ $? -ne 0 ]; then log "start failed, cleaning up"; do_stop; fi' EXIT
 
     # A display of our own; Xvfb picks a free number and tells it on fd 3.
+    # The file exists before the background job opens it, so that the wait
+    # below never reads a file that is not there yet.
+    : >"$run/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/display" \
         </dev/null >"$run/xvfb.log" 2>&1 &
     echo "xvfb_pid=$!" >"$state"
