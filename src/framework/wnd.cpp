@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <map>
+#include <string>
 #include <unordered_map>
 
 namespace {
@@ -14,7 +17,36 @@ std::unordered_map<HWND, CWnd*>& Objects() {
     return objects;
 }
 
+thread_local CWnd* t_pMainWnd = nullptr;
+
 }  // namespace
+
+CWnd* GetMainWnd() {
+    return t_pMainWnd;
+}
+
+void SetMainWnd(CWnd* pWnd) {
+    t_pMainWnd = pWnd;
+}
+
+LPCSTR RegisterWndClass(UINT nClassStyle) {
+    static std::map<UINT, std::string> names;
+    auto it = names.find(nClassStyle);
+    if (it != names.end()) {
+        return it->second.c_str();
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "TavrelWnd:%x", nClassStyle);
+    WNDCLASSA wc = {};
+    wc.style = nClassStyle;
+    wc.lpfnWndProc = CWnd::CreationProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = name;
+    if (!::RegisterClassA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return nullptr;
+    }
+    return names.emplace(nClassStyle, name).first->second.c_str();
+}
 
 bool IsCtlColorMessage(UINT message) {
     switch (message) {
@@ -53,6 +85,9 @@ HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 CWnd::~CWnd() {
+    if (t_pMainWnd == this) {
+        t_pMainWnd = nullptr;
+    }
     if (m_hWnd != nullptr) {
         // The object goes before its window: hand the window back so that no
         // message reaches a destroyed object.
@@ -85,6 +120,38 @@ bool CWnd::SubclassWindow(HWND hWnd) {
     PreSubclassWindow();
     m_hWnd = nullptr;
     return Attach(hWnd);
+}
+
+bool CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
+                    int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu) {
+    if (m_hWnd != nullptr || lpszClassName == nullptr) {
+        return false;
+    }
+    HWND hWnd = ::CreateWindowExA(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth,
+                                  nHeight, hWndParent, hMenu, ::GetModuleHandleA(nullptr), this);
+    if (hWnd == nullptr) {
+        return false;
+    }
+    // A class of another procedure did not hand the window over while it
+    // was being created.
+    if (m_hWnd == nullptr && !Attach(hWnd)) {
+        ::DestroyWindow(hWnd);
+        return false;
+    }
+    return true;
+}
+
+LRESULT CALLBACK CWnd::CreationProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        // The object comes with the creation data; from here on the layer's
+        // subclass sees the window's messages first.
+        auto* pCreate = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        auto* pWnd = static_cast<CWnd*>(pCreate->lpCreateParams);
+        if (pWnd != nullptr && !pWnd->Attach(hWnd)) {
+            return FALSE;
+        }
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
 bool CWnd::SubclassDlgItem(int nId, CWnd* pParent) {

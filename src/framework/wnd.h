@@ -31,6 +31,11 @@ class CWnd {
     // its messages from now on. Calls PreSubclassWindow first.
     bool SubclassWindow(HWND hWnd);
     bool SubclassDlgItem(int nId, CWnd* pParent);
+    // Creates a window of its own for this object. With a class from
+    // RegisterWndClass the object gets every message after WM_NCCREATE
+    // (WM_CREATE among them); with another class, those after creation.
+    bool CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
+                  int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu);
     // Gives the window back to its own procedure.
     HWND UnsubclassWindow();
 
@@ -85,6 +90,8 @@ class CWnd {
         WPARAM wParam;
         LPARAM lParam;
     };
+    friend LPCSTR RegisterWndClass(UINT nClassStyle);
+    static LRESULT CALLBACK CreationProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
@@ -93,6 +100,16 @@ class CWnd {
 
     CurrentMessage m_current = {};
 };
+
+// The name of a window class of this module with the class style nClassStyle
+// and no cursor, background or icon, registered on first use; its windows
+// created by CWnd::CreateEx belong to their object from the start.
+LPCSTR RegisterWndClass(UINT nClassStyle);
+
+// The application's main window on the calling thread (null when none). The
+// start-up code sets it; a window object that goes away stops being it.
+CWnd* GetMainWnd();
+void SetMainWnd(CWnd* pWnd);
 
 // True for the WM_CTLCOLOR* messages that a control sends its parent.
 bool IsCtlColorMessage(UINT message);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/controls.h"
@@ -267,6 +268,90 @@ TEST_F(WindowLayer, CancelHidesAModelessDialogWithoutDestroyingIt) {
     EXPECT_TRUE(::IsWindow(dlg.m_hWnd));
     EXPECT_FALSE(::IsWindowVisible(dlg.m_hWnd));
     dlg.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// A window object that notes the messages it is given.
+class CreatedWindow : public CWnd {
+  public:
+    std::vector<UINT> m_messages;
+
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        m_messages.push_back(message);
+        if (message == WM_APP) {
+            return 42;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+bool Saw(const CreatedWindow& wnd, UINT message) {
+    for (UINT m : wnd.m_messages) {
+        if (m == message) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(WindowLayer, AWindowOfTheLayersClassBelongsToItsObjectFromItsCreation) {
+    LPCSTR lpszClass = RegisterWndClass(0);
+    ASSERT_NE(lpszClass, nullptr);
+    EXPECT_STREQ(RegisterWndClass(0), lpszClass) << "one class per style";
+    EXPECT_STRNE(RegisterWndClass(CS_DBLCLKS), lpszClass);
+
+    CreatedWindow wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, lpszClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr));
+    HWND hWnd = wnd.m_hWnd;
+    EXPECT_EQ(CWnd::FromHandle(hWnd), &wnd);
+    EXPECT_TRUE(Saw(wnd, WM_CREATE)) << "creation messages reach the object";
+    EXPECT_EQ(wnd.SendMessage(WM_APP), 42);
+    EXPECT_FALSE(::IsWindowVisible(hWnd));
+    EXPECT_EQ(::GetParent(hWnd), nullptr);
+
+    // The class has the style asked for and nothing else of its own.
+    EXPECT_EQ(::GetClassLongPtrA(hWnd, GCL_STYLE), 0);
+    EXPECT_EQ(::GetClassLongPtrA(hWnd, GCLP_HCURSOR), 0);
+    EXPECT_EQ(::GetClassLongPtrA(hWnd, GCLP_HBRBACKGROUND), 0);
+    EXPECT_EQ(::GetClassLongPtrA(hWnd, GCLP_HICON), 0);
+
+    EXPECT_FALSE(wnd.CreateEx(0, lpszClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr))
+        << "an object has one window";
+    EXPECT_TRUE(wnd.DestroyWindow());
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandle(hWnd), nullptr);
+}
+
+TEST_F(WindowLayer, AWindowOfAnotherClassIsTakenOverOnceCreated) {
+    CreatedWindow wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "text", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    EXPECT_EQ(CWnd::FromHandle(wnd.m_hWnd), &wnd);
+    EXPECT_FALSE(Saw(wnd, WM_CREATE));
+    EXPECT_EQ(wnd.SendMessage(WM_APP), 42);
+    EXPECT_EQ(wnd.GetWindowText(), "text");
+    wnd.DestroyWindow();
+
+    CreatedWindow none;
+    EXPECT_FALSE(none.CreateEx(0, "NoSuchClass", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr));
+    EXPECT_EQ(none.m_hWnd, nullptr);
+}
+
+TEST_F(WindowLayer, TheMainWindowIsPerThreadAndForgottenWithItsObject) {
+    EXPECT_EQ(GetMainWnd(), nullptr);
+    {
+        CreatedWindow wnd;
+        SetMainWnd(&wnd);
+        EXPECT_EQ(GetMainWnd(), &wnd);
+        CWnd* pOnOtherThread = &wnd;
+        std::thread other([&] { pOnOtherThread = GetMainWnd(); });
+        other.join();
+        EXPECT_EQ(pOnOtherThread, nullptr);
+    }
+    EXPECT_EQ(GetMainWnd(), nullptr) << "no pointer to a destroyed object";
 }
 
 }  // namespace
