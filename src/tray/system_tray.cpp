@@ -1,0 +1,261 @@
+#include "tray/system_tray.h"
+
+#include <cstring>
+
+#include "framework/dialog.h"
+
+namespace {
+
+// The record's size as the shell of this platform expects it for the form
+// with the balloon fields (through dwInfoFlags): 488 bytes on 32-bit
+// Windows, more on 64-bit, where the handles are wider.
+constexpr DWORD kRecordSize = NOTIFYICONDATAA_V2_SIZE;
+
+// Copies at most nMax - 1 characters of lpszSource; the rest of the
+// destination is already zero.
+void CopyCut(char* pDest, LPCSTR lpszSource, size_t nMax) {
+    if (lpszSource != nullptr && nMax > 0) {
+        std::strncpy(pDest, lpszSource, nMax - 1);
+    }
+}
+
+bool IsShell5() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // the version as the program reports it, not the manifest's
+#endif
+    if (!::GetVersionExA(&info)) {
+        return false;
+    }
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5;
+}
+
+}  // namespace
+
+int CSystemTray::s_nTipMax = 128;
+// Registered before the program starts, as every window of the program may
+// need it from its first message on.
+const UINT CSystemTray::s_uShellRestartMsg = ::RegisterWindowMessageA("TaskbarCreated");
+
+CSystemTray::CSystemTray() {
+    std::memset(&m_nid, 0, sizeof m_nid);
+    m_bShell5 = IsShell5() ? TRUE : FALSE;
+}
+
+CSystemTray::~CSystemTray() {
+    RemoveTrayIcon();
+    DestroyWindow();
+}
+
+BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lpszTip, HICON hIcon,
+                                 UINT uID, BOOL bHidden, LPCSTR lpszBalloonTip,
+                                 LPCSTR lpszBalloonTitle, DWORD dwBalloonIcon,
+                                 UINT uBalloonTimeout) {
+    m_bTrayAvailable = LOBYTE(LOWORD(::GetVersion())) >= 4 ? TRUE : FALSE;
+    if (!m_bTrayAvailable) {
+        return FALSE;
+    }
+    s_nTipMax = static_cast<int>(sizeof m_nid.szTip);
+
+    // Never visible: it only talks to the shell. A second creation keeps
+    // the window it has.
+    CreateEx(0, RegisterWndClass(0), "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+
+    m_nid.cbSize = kRecordSize;
+    m_nid.hWnd = pParent != nullptr && pParent->m_hWnd != nullptr ? pParent->m_hWnd : m_hWnd;
+    m_nid.uID = uID;
+    m_nid.hIcon = hIcon;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = uCallbackMessage;
+    CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
+
+    const bool bBalloon = m_bShell5 && lpszBalloonTip != nullptr;
+    if (bBalloon) {
+        m_nid.uFlags |= NIF_INFO;
+        CopyCut(m_nid.szInfo, lpszBalloonTip, sizeof m_nid.szInfo);
+        std::memset(m_nid.szInfoTitle, 0, sizeof m_nid.szInfoTitle);
+        CopyCut(m_nid.szInfoTitle, lpszBalloonTitle, sizeof m_nid.szInfoTitle);
+        m_nid.uTimeout = uBalloonTimeout * 1000;
+        m_nid.dwInfoFlags = dwBalloonIcon;
+    }
+
+    m_bIconHidden = bHidden;
+    if (m_bShell5 && bHidden) {
+        m_nid.uFlags = NIF_STATE;
+        m_nid.dwState = NIS_HIDDEN;
+        m_nid.dwStateMask = NIS_HIDDEN;
+    }
+    m_nAddFlags = m_nid.uFlags;
+
+    BOOL bResult = TRUE;
+    if (!bHidden || m_bShell5) {
+        bResult = NotifyShell(NIM_ADD);
+        const BOOL bFailed = bResult ? FALSE : TRUE;
+        m_bIconRemoved = bFailed;
+        m_bIconHidden = bFailed;
+        m_bAddPending = bFailed;
+    }
+    if (bBalloon) {
+        // Shown once: later requests carry no balloon.
+        m_nid.szInfo[0] = '\0';
+    }
+    return bResult;
+}
+
+HMENU CSystemTray::LoadPopup(HMENU* phPopup) const {
+    *phPopup = nullptr;
+    HMENU hMenu = ::LoadMenuA(ResourceModule(), MAKEINTRESOURCEA(m_nid.uID));
+    if (hMenu == nullptr) {
+        return nullptr;
+    }
+    HMENU hPopup = ::GetSubMenu(hMenu, 0);
+    if (hPopup == nullptr) {
+        ::DestroyMenu(hMenu);
+        return nullptr;
+    }
+    *phPopup = hPopup;
+    return hMenu;
+}
+
+BOOL CSystemTray::SetDefaultItem(UINT uItem, BOOL bByPos) {
+    if (uItem == m_nDefaultItem && bByPos == m_bDefaultByPosition) {
+        return TRUE;
+    }
+    m_nDefaultItem = uItem;
+    m_bDefaultByPosition = bByPos;
+    HMENU hPopup = nullptr;
+    HMENU hMenu = LoadPopup(&hPopup);
+    if (hMenu == nullptr) {
+        return FALSE;
+    }
+    // Only a check that the item exists: the menu is loaded anew for each
+    // showing, and the stored values are applied then.
+    ::SetMenuDefaultItem(hPopup, uItem, bByPos);
+    ::DestroyMenu(hMenu);
+    return TRUE;
+}
+
+BOOL CSystemTray::RemoveTrayIcon() {
+    m_bAddPending = FALSE;
+    if (!m_bTrayAvailable || m_bIconRemoved) {
+        return TRUE;
+    }
+    m_nid.uFlags = 0;
+    if (NotifyShell(NIM_DELETE)) {
+        m_bIconHidden = TRUE;
+        m_bIconRemoved = TRUE;
+    }
+    return m_bIconRemoved;
+}
+
+BOOL CSystemTray::ChangeTrayIcon(HICON hIcon) {
+    if (!m_bTrayAvailable) {
+        return FALSE;
+    }
+    m_nid.hIcon = hIcon;
+    m_nid.uFlags = NIF_ICON;
+    if (m_bIconHidden) {
+        return TRUE;
+    }
+    return NotifyShell(NIM_MODIFY);
+}
+
+void CSystemTray::ReAddIcon() {
+    if (!m_bAddPending || m_bIconHidden) {
+        return;
+    }
+    m_nid.uFlags = m_nAddFlags;
+    const BOOL bFailed = NotifyShell(NIM_ADD) ? FALSE : TRUE;
+    m_bIconHidden = bFailed;
+    m_bAddPending = bFailed;
+}
+
+CWnd* CSystemTray::GetNotifyTarget() const {
+    return m_pNotifyTarget != nullptr ? m_pNotifyTarget : GetMainWnd();
+}
+
+BOOL CSystemTray::NotifyShell(DWORD dwMessage) {
+    return ::Shell_NotifyIconA(dwMessage, &m_nid);
+}
+
+void CSystemTray::OnPrepareMenu(HMENU) {}
+
+LRESULT CSystemTray::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != m_nid.uID) {
+        return 0;
+    }
+    CWnd* pTarget = GetNotifyTarget();
+    if (pTarget == nullptr || pTarget->m_hWnd == nullptr) {
+        return 0;
+    }
+    HWND hTarget = pTarget->m_hWnd;
+
+    switch (LOWORD(lParam)) {
+        case WM_RBUTTONUP: {
+            HMENU hPopup = nullptr;
+            HMENU hMenu = LoadPopup(&hPopup);
+            if (hMenu == nullptr) {
+                return 0;
+            }
+            ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPosition);
+            OnPrepareMenu(hPopup);
+            POINT pt = {};
+            ::GetCursorPos(&pt);
+            // The menu closes when the user clicks elsewhere only if its
+            // owner is in front; the null message afterwards lets the owner's
+            // thread notice that the menu is gone.
+            ::SetForegroundWindow(hTarget);
+            ::TrackPopupMenu(hPopup, 0, pt.x, pt.y, 0, hTarget, nullptr);
+            ::PostMessageA(hTarget, WM_NULL, 0, 0);
+            ::DestroyMenu(hMenu);
+            return 1;
+        }
+        case WM_LBUTTONDBLCLK: {
+            ::SetForegroundWindow(hTarget);
+            UINT uCommand = m_nDefaultItem;
+            if (m_bDefaultByPosition) {
+                HMENU hPopup = nullptr;
+                HMENU hMenu = LoadPopup(&hPopup);
+                if (hMenu == nullptr) {
+                    return 0;
+                }
+                uCommand = ::GetMenuItemID(hPopup, static_cast<int>(m_nDefaultItem));
+                ::DestroyMenu(hMenu);
+            }
+            ::PostMessageA(hTarget, WM_COMMAND, uCommand, 0);
+            return 1;
+        }
+        default:
+            return 1;
+    }
+}
+
+LRESULT CSystemTray::OnShellRestart() {
+    // The new taskbar knows no icons: add ours again.
+    m_bAddPending = TRUE;
+    ReAddIcon();
+    return 0;
+}
+
+void CSystemTray::OnSettingChange(WPARAM wParam) {
+    if (wParam == SPI_SETWORKAREA) {
+        m_bAddPending = m_bIconHidden ? FALSE : TRUE;
+        ReAddIcon();
+    }
+}
+
+LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == m_nid.uCallbackMessage && message != 0) {
+        return OnTrayNotify(wParam, lParam);
+    }
+    if (message == s_uShellRestartMsg && s_uShellRestartMsg != 0) {
+        return OnShellRestart();
+    }
+    if (message == WM_SETTINGCHANGE) {
+        const LRESULT result = Default();
+        OnSettingChange(wParam);
+        return result;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}

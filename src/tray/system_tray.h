@@ -1,0 +1,70 @@
+// The program's icon in the notification area: CSystemTray, a hidden
+// top-level window that registers the icon with the shell, receives its mouse
+// callbacks, shows the popup menu of the same id on a right click, runs the
+// menu's default command on a double click and brings the icon back when the
+// taskbar is created anew. Menu commands go to the application's main window.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "framework/wnd.h"
+
+class CSystemTray : public CWnd {
+  public:
+    CSystemTray();
+    ~CSystemTray() override;
+
+    // Creates the hidden window and adds the icon uID. pParent, when it has a
+    // window, receives the shell's callbacks instead of the hidden window.
+    // The tip is cut to 127 characters, the balloon text to 255 and its title
+    // to 63. False when the shell refused the icon or there is no tray.
+    BOOL CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lpszTip, HICON hIcon, UINT uID,
+                        BOOL bHidden = FALSE, LPCSTR lpszBalloonTip = nullptr,
+                        LPCSTR lpszBalloonTitle = nullptr, DWORD dwBalloonIcon = 0,
+                        UINT uBalloonTimeout = 10);
+    // The popup menu's default item, a command id or (bByPos) a position;
+    // applied each time the menu is shown. False when menu uID has no popup.
+    BOOL SetDefaultItem(UINT uItem, BOOL bByPos);
+    // Deletes the icon from the notification area; true when it is gone.
+    BOOL RemoveTrayIcon();
+    // Shows hIcon, now or, while the icon is hidden, at the next add.
+    BOOL ChangeTrayIcon(HICON hIcon);
+    // Adds the icon again when an add is pending and it is not hidden.
+    void ReAddIcon();
+    // Where menu commands go: the explicit target, else the main window.
+    CWnd* GetNotifyTarget() const;
+
+    // A mouse message (lParam) on icon wParam.
+    virtual LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // Called with the popup menu just before it is shown.
+    virtual void OnPrepareMenu(HMENU hPopup);
+
+    // The message the shell broadcasts when it creates the taskbar.
+    static UINT ShellRestartMessage() { return s_uShellRestartMsg; }
+
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Every request to the shell goes through here, with m_nid as it is.
+    virtual BOOL NotifyShell(DWORD dwMessage);
+
+    NOTIFYICONDATAA m_nid;
+    BOOL m_bTrayAvailable = FALSE;
+    BOOL m_bIconHidden = TRUE;
+    BOOL m_bIconRemoved = TRUE;
+    BOOL m_bAddPending = FALSE;
+    BOOL m_bShell5 = FALSE;
+    CWnd* m_pNotifyTarget = nullptr;
+    UINT m_nDefaultItem = 0;
+    BOOL m_bDefaultByPosition = TRUE;
+    UINT m_nAddFlags = 0;
+
+    static int s_nTipMax;
+    static const UINT s_uShellRestartMsg;
+
+  private:
+    // Menu uID loaded, and its first popup; both null when either is missing.
+    HMENU LoadPopup(HMENU* phPopup) const;
+    LRESULT OnShellRestart();
+    void OnSettingChange(WPARAM wParam);
+};
