@@ -1,0 +1,97 @@
+// The single-instance guard: one running copy of the program per desktop.
+//
+// The first copy publishes its main window's handle in a 4-byte named block
+// of shared memory ("CInstanceChecker_MMF_" + the unique name); a later copy
+// finds the block, brings that window to the front and ends. The named
+// start-up mutex (the unique name) makes "look for a running copy" and
+// "register as the first copy" one step across processes: a copy holds it
+// from TakeStartupLock until RegisterFirstCopy or ActivateOtherCopy.
+//
+// The window handle is stored as a 32-bit value: window handles are 32-bit
+// significant on 64-bit Windows too, so it is truncated when written and
+// sign-extended when read (HandleToLong / LongToHandle), never copied as a
+// pointer-sized value into 4 bytes.
+//
+// When something else already uses a name:
+// - the start-up mutex (another kind of object named like it): the guard runs
+//   without the start-up lock. Copies started one after the other still find
+//   the block; of two copies started at the same moment the block's creation
+//   picks one, and RegisterFirstCopy returns FALSE in the other.
+// - the block: IsAnotherCopyRunning finds no copy and RegisterFirstCopy
+//   returns FALSE keeping the start-up lock until the guard is destroyed, so
+//   a copy started meanwhile waits and then runs as the first copy.
+// A block whose handle is null or no longer a window raises nothing; the
+// later copy still ends.
+//
+// All operations run on the user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+class CInstanceChecker {
+  public:
+    explicit CInstanceChecker(const std::string& strName);
+    virtual ~CInstanceChecker();
+    CInstanceChecker(const CInstanceChecker&) = delete;
+    CInstanceChecker& operator=(const CInstanceChecker&) = delete;
+
+    // Waits without time limit until this copy holds the start-up lock. A
+    // lock left abandoned by a copy that died holding it counts as taken.
+    // Does nothing when this guard holds it already.
+    void TakeStartupLock();
+    // Whether the block of a first copy exists.
+    BOOL IsAnotherCopyRunning();
+    // Raises the first copy's window: the window it had active last comes to
+    // the front, the main window is restored if minimised and shown if
+    // hidden. Returns that main window, or null when the block holds none or
+    // a window that no longer exists. Releases the start-up lock unless the
+    // block could not be opened.
+    HWND ActivateOtherCopy();
+    // Creates the block, publishes GetWindowToPublish in it and releases the
+    // start-up lock. FALSE, keeping the lock, when another copy has the block
+    // or it cannot be created (or this process has registered already).
+    BOOL RegisterFirstCopy();
+    void ReleaseStartupLock();
+
+    // The block's name: "CInstanceChecker_MMF_" followed by the unique name.
+    virtual std::string GetMappingName() const;
+    // The window a later copy raises: the calling thread's main window.
+    virtual HWND GetWindowToPublish() const;
+
+  private:
+    // Ownership of a mutex taken with WaitForSingleObject.
+    class CSingleLock {
+      public:
+        explicit CSingleLock(HANDLE hMutex) : m_hMutex(hMutex) {}
+        ~CSingleLock() { ::ReleaseMutex(m_hMutex); }
+        CSingleLock(const CSingleLock&) = delete;
+        CSingleLock& operator=(const CSingleLock&) = delete;
+
+      private:
+        HANDLE m_hMutex;
+    };
+
+    // The block's handle, kept open by the first copy until the program ends
+    // so that the named block exists exactly as long as that copy runs.
+    class CMappingHandle {
+      public:
+        constexpr CMappingHandle() = default;
+        ~CMappingHandle();
+        CMappingHandle(const CMappingHandle&) = delete;
+        CMappingHandle& operator=(const CMappingHandle&) = delete;
+        HANDLE m_h = nullptr;
+    };
+
+    void LockData();
+    void UnlockData();
+
+    HANDLE m_mutexData = nullptr;     // unnamed; held while the block is read or written
+    HANDLE m_mutexStartup = nullptr;  // named with m_strName; null if the name is taken
+    std::unique_ptr<CSingleLock> m_pStartupLock;  // non-null while this copy holds the lock
+    std::string m_strName;
+
+    static CMappingHandle s_hMapping;
+};
