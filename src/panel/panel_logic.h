@@ -1,0 +1,116 @@
+// The remote panel's rules that need no window: where a scroll code moves a
+// level bar, how the connection status label looks for a link status, which
+// keys the panel keeps from the dialog manager, and the "-show" switch.
+//
+// The Win32 values the rules are written in are kept here as named numbers,
+// so that this file builds without the Windows headers; panel_logic_win.cpp
+// checks them against <windows.h>.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace panel_logic {
+
+// Scroll-bar notification codes (the low word of WM_HSCROLL's wParam), the
+// system's SB_ values under names that do not clash with its macros.
+enum : int {
+    SCROLL_LINELEFT = 0,
+    SCROLL_LINERIGHT = 1,
+    SCROLL_PAGELEFT = 2,
+    SCROLL_PAGERIGHT = 3,
+    SCROLL_THUMBPOSITION = 4,
+    SCROLL_THUMBTRACK = 5,
+    SCROLL_LEFT = 6,
+    SCROLL_RIGHT = 7,
+    SCROLL_ENDSCROLL = 8,
+};
+
+// The range of the POSITION and WIDTH bars, their value at start, and the
+// step of a click in the page area.
+constexpr int LEVEL_MIN = 0;
+constexpr int LEVEL_MAX = 255;
+constexpr int LEVEL_START = 63;
+constexpr int LEVEL_PAGE = 8;
+
+// Where the scroll code nCode moves a bar that stands at nPos in the range
+// nMin to nMax; nThumbPos is the thumb's position for the two thumb codes.
+// No value when the bar stays where it is: an arrow or page step at its end
+// of the range, and every code past SCROLL_RIGHT (SCROLL_ENDSCROLL and up).
+// The thumb codes give nThumbPos as it is; the bar itself keeps the position
+// within its range.
+std::optional<int> ScrollTo(int nCode, int nThumbPos, int nPos, int nMin = LEVEL_MIN,
+                            int nMax = LEVEL_MAX);
+
+// What a bar's position puts into the device record: its low byte.
+constexpr std::uint8_t LevelByte(int nPos) {
+    return static_cast<std::uint8_t>(nPos & 0xFF);
+}
+
+// Colours as COLORREF holds them: red in the low byte, then green, then blue.
+using ColorRef = std::uint32_t;
+constexpr ColorRef MakeRgb(int r, int g, int b) {
+    return static_cast<ColorRef>(r & 0xFF) | (static_cast<ColorRef>(g & 0xFF) << 8) |
+           (static_cast<ColorRef>(b & 0xFF) << 16);
+}
+constexpr ColorRef RGB_WHITE = MakeRgb(255, 255, 255);
+constexpr ColorRef RGB_BLACK = MakeRgb(0, 0, 0);
+constexpr ColorRef RGB_RED = MakeRgb(255, 0, 0);
+constexpr ColorRef RGB_GREEN = MakeRgb(0, 200, 0);
+
+// How the connection status label (control 1007) looks.
+struct StatusLook {
+    std::string strText;
+    ColorRef crText = RGB_BLACK;
+    ColorRef crBack = RGB_RED;
+
+    bool operator==(const StatusLook&) const = default;
+};
+
+// Before the first refresh: "Not Connected", white on red.
+StatusLook InitialStatusLook();
+// For a link status (CDeviceLink::m_nStatus): LINK_CONNECTED shows the status text black on green,
+// every other code "NONE" black on red (the text is not shown then).
+StatusLook StatusLookOf(int nStatus, const std::string& strStatus);
+// What a refresh tick does to the label: the look for the status when the
+// link reports a change since the last tick, nothing otherwise (the label
+// keeps what it shows and is not repainted).
+std::optional<StatusLook> RefreshStatusLook(bool bChanged, int nStatus,
+                                            const std::string& strStatus);
+
+// Virtual-key codes of the keys the panel swallows (the system's VK_ values),
+// and the message they come in (WM_KEYDOWN).
+enum : unsigned {
+    KEY_RETURN = 0x0D,
+    KEY_ESCAPE = 0x1B,
+    KEY_SPACE = 0x20,
+    KEY_PRIOR = 0x21,
+    KEY_NEXT = 0x22,
+    KEY_END = 0x23,
+    KEY_HOME = 0x24,
+    KEY_LEFT = 0x25,
+    KEY_UP = 0x26,
+    KEY_RIGHT = 0x27,
+    KEY_DOWN = 0x28,
+};
+constexpr unsigned MSG_KEYDOWN = 0x0100;
+
+// Keys whose WM_KEYDOWN the panel keeps from the dialog manager: Enter and
+// Esc (which would end the dialog), and space, Page Up, Page Down, End, Home
+// and the arrows (which would work the buttons and the bars).
+bool IsSwallowedKey(unsigned nVirtKey);
+// The same for a whole message: only a key-down (MSG_KEYDOWN) of those keys.
+bool IsSwallowedKeyMessage(unsigned nMessage, std::uintptr_t wParam);
+
+// The argument text that follows the program's name in a whole command line,
+// by the rule the C runtime gives WinMain: the name ends at the first blank
+// or control character outside double quotes, and the blanks after it are
+// skipped; the rest is kept as it is, trailing blanks included.
+std::string_view ArgumentText(std::string_view strCommandLine);
+// Whether the argument text is the "-show" switch: the whole text, byte by
+// byte, case-sensitive, nothing trimmed.
+bool IsShowSwitch(std::string_view strArguments);
+
+}  // namespace panel_logic
