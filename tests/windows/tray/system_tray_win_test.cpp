@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resource.h"
@@ -55,6 +56,7 @@ class TestTray : public CSystemTray {
     std::vector<Call> m_calls;
     int m_nPrepared = 0;
     std::function<void(HMENU)> m_onPrepare;
+    std::vector<UINT> m_mouse;  // the mouse messages of the callbacks for this icon
 
     const NOTIFYICONDATAA& Record() const { return m_nid; }
     bool Hidden() const { return m_bIconHidden != FALSE; }
@@ -69,6 +71,21 @@ class TestTray : public CSystemTray {
     }
     LRESULT Notify(WPARAM wParam, LPARAM lParam) {
         return ::SendMessageA(m_hWnd, kCallback, wParam, lParam);
+    }
+
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam) override {
+        if (wParam == m_nid.uID) {
+            m_mouse.push_back(LOWORD(lParam));
+        }
+        return CSystemTray::OnTrayNotify(wParam, lParam);
+    }
+    bool Got(UINT uMouse) const {
+        for (UINT u : m_mouse) {
+            if (u == uMouse) {
+                return true;
+            }
+        }
+        return false;
     }
 
   protected:
@@ -514,6 +531,103 @@ TEST_F(SystemTray, AnItemClickedInTheMenuReachesTheMainWindow) {
     ASSERT_EQ(main.m_commands.size(), 1u);
     EXPECT_EQ(LOWORD(main.m_commands[0].first), ID_MINIMIZE);
     EXPECT_EQ(main.m_commands[0].second, 0) << "a menu command, not a control's";
+}
+
+// ---- the icon on the taskbar, used with the mouse ------------------------------
+
+// Where the notification area starts on the taskbar (client x): right of
+// the start button and the window buttons, which are child windows.
+int NotificationAreaLeft(HWND hTaskbar) {
+    int nLeft = 0;
+    for (HWND hChild = ::GetWindow(hTaskbar, GW_CHILD); hChild != nullptr;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        RECT rc = {};
+        if (::IsWindowVisible(hChild) && ::GetWindowRect(hChild, &rc)) {
+            POINT pt = {rc.right, rc.top};
+            ::ScreenToClient(hTaskbar, &pt);
+            nLeft = pt.x > nLeft ? pt.x : nLeft;
+        }
+    }
+    return nLeft;
+}
+
+// The columns of the notification area where something is drawn on the
+// taskbar's background (each row's colour at the area's left end): the
+// icons. Empty (left >= right) when there is none.
+RECT IconColumns(HWND hTaskbar, const ClientPixels& shot) {
+    const int nLeft = NotificationAreaLeft(hTaskbar) + 2;
+    RECT rc = {shot.Width(), 0, 0, shot.Height()};
+    for (int x = nLeft; x < shot.Width(); ++x) {
+        int nInk = 0;
+        for (int y = 0; y < shot.Height(); ++y) {
+            nInk += shot.At(x, y) != shot.At(nLeft, y) ? 1 : 0;
+        }
+        if (nInk >= 3) {
+            rc.left = x < rc.left ? x : rc.left;
+            rc.right = x + 1;
+        }
+    }
+    return rc;
+}
+
+void Mouse(DWORD dwFlags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = dwFlags;
+    ::SendInput(1, &input, sizeof input);
+}
+
+TEST_F(SystemTray, TheIconOnTheTaskbarAnswersTheMouse) {
+    HWND hTaskbar = ::FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_NE(hTaskbar, nullptr) << "the test desktop has no taskbar";
+    ::SetCursorPos(10, 10);
+    MainWindow main;
+    TestTray tray;
+    ASSERT_TRUE(tray.CreateForProgram());
+    tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
+    // The taskbar shows once there is an icon; ours is the only one.
+    RECT rcIcon = {};
+    ASSERT_TRUE(WaitFor([&] {
+        if (!::IsWindowVisible(hTaskbar)) {
+            return false;
+        }
+        rcIcon = IconColumns(hTaskbar, ClientPixels(hTaskbar));
+        return rcIcon.left < rcIcon.right;
+    })) << "the icon never showed on the taskbar";
+    POINT pt = {(rcIcon.left + rcIcon.right) / 2, (rcIcon.top + rcIcon.bottom) / 2};
+    ::ClientToScreen(hTaskbar, &pt);
+
+    // Pointing at it: the shell reports the move for icon 130.
+    ::SetCursorPos(pt.x, pt.y);
+    Mouse(MOUSEEVENTF_MOVE);
+    ASSERT_TRUE(WaitFor([&] { return tray.Got(WM_MOUSEMOVE); }));
+
+    // A double click runs Maximize.
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(WaitFor([&] { return !main.m_commands.empty(); }));
+    EXPECT_TRUE(tray.Got(WM_LBUTTONDBLCLK));
+    EXPECT_EQ(main.m_commands[0].first, 32780u);
+    EXPECT_EQ(main.m_commands[0].second, 0);
+
+    // A right click opens menu 130 beside the icon.
+    UINT uDefault = 0;
+    int nItems = 0;
+    MenuWatch watch([&](HWND, HMENU hMenu) {
+        uDefault = ::GetMenuDefaultItem(hMenu, 0, 0);
+        nItems = ::GetMenuItemCount(hMenu);
+        ::EndMenu();
+    });
+    watch.Start();
+    Mouse(MOUSEEVENTF_RIGHTDOWN);
+    Mouse(MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(WaitFor([&] { return main.m_nNulls == 1; })) << "no menu came and went";
+    EXPECT_TRUE(watch.bSeen);
+    EXPECT_EQ(uDefault, 32780u);
+    EXPECT_EQ(nItems, 7);
+    ::SetCursorPos(10, 10);
 }
 
 }  // namespace
