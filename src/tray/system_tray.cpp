@@ -23,7 +23,7 @@ bool IsShell5() {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
 #if defined(_MSC_VER)
-#pragma warning(suppress : 4996)  // the version as the program reports it, not the manifest's
+#pragma warning(suppress : 4996)  // the version as the system reports it to this program
 #endif
     if (!::GetVersionExA(&info)) {
         return false;
@@ -52,7 +52,11 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
                                  UINT uID, BOOL bHidden, LPCSTR lpszBalloonTip,
                                  LPCSTR lpszBalloonTitle, DWORD dwBalloonIcon,
                                  UINT uBalloonTimeout) {
-    m_bTrayAvailable = LOBYTE(LOWORD(::GetVersion())) >= 4 ? TRUE : FALSE;
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)
+#endif
+    const DWORD dwVersion = ::GetVersion();
+    m_bTrayAvailable = LOBYTE(LOWORD(dwVersion)) >= 4 ? TRUE : FALSE;
     if (!m_bTrayAvailable) {
         return FALSE;
     }
