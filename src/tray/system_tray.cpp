@@ -170,9 +170,12 @@ void CSystemTray::ReAddIcon() {
         return;
     }
     m_nid.uFlags = m_nAddFlags;
-    const BOOL bFailed = NotifyShell(NIM_ADD) ? FALSE : TRUE;
-    m_bIconHidden = bFailed;
-    m_bAddPending = bFailed;
+    // The shell refuses to add an icon it still shows (a work-area change
+    // with the taskbar in place). The icon is there all the same: taking it
+    // for lost would keep every later taskbar from getting it back.
+    const bool bShown = NotifyShell(NIM_ADD) || NotifyShell(NIM_MODIFY);
+    m_bIconHidden = bShown ? FALSE : TRUE;
+    m_bAddPending = bShown ? FALSE : TRUE;
 }
 
 CWnd* CSystemTray::GetNotifyTarget() const {
