@@ -1,0 +1,410 @@
+#include "panel/remote_panel_dlg.h"
+
+#include <string>
+
+#include "app/window_pos_section.h"
+#include "device/device_link.h"
+#include "hotkeys/hot_key_settings.h"
+#include "panel/about_dlg.h"
+#include "panel/panel_logic.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr const char* kInstanceName = "Tavrel Remote App";
+constexpr const char* kTrayTip = "QRV Remote - Right click on me!";
+
+HICON LoadProgramIcon() {
+    return ::LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE));
+}
+
+// A child control's window rectangle in the client coordinates of hParent.
+RECT ChildRect(HWND hParent, HWND hChild) {
+    RECT rc = {};
+    ::GetWindowRect(hChild, &rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+COLORREF ToColorRef(panel_logic::ColorRef cr) {
+    return static_cast<COLORREF>(cr);
+}
+
+}  // namespace
+
+CRemotePanelDlg::CRemotePanelDlg(CWnd* pParent)
+    : CSkinnedDialog(IDD, pParent), m_instanceChecker(kInstanceName) {
+    m_hIcon = LoadProgramIcon();
+}
+
+CRemotePanelDlg::~CRemotePanelDlg() = default;
+
+void CRemotePanelDlg::DoDataExchange() {
+    BindControl(IDC_WINDOW_BUTTON, m_btnWindow);
+    BindControl(IDC_LINES_BUTTON, m_btnLines);
+    BindControl(IDC_OPTIONS_BUTTON, m_btnOptions);
+    BindControl(IDC_POSITION_BAR, m_barPosition);
+    BindControl(IDC_WIDTH_BAR, m_barWidth);
+    BindControl(IDC_POSITION_TITLE, m_lblPositionTitle);
+    BindControl(IDC_WIDTH_TITLE, m_lblWidthTitle);
+    BindControl(IDC_STATUS, m_lblStatus);
+    BindControl(IDC_CONNECTION_TITLE, m_lblConnectionTitle);
+    BindControl(IDC_DEBUG_INFO, m_lblDebugInfo);
+    BindControl(IDC_POSITION_FRAME, m_lblPositionFrame);
+    BindControl(IDC_WIDTH_FRAME, m_lblWidthFrame);
+    BindControl(IDC_WINDOW_FRAME, m_lblWindowFrame);
+    BindControl(IDC_LINES_FRAME, m_lblLinesFrame);
+    BindControl(IDC_OPTIONS_FRAME, m_lblOptionsFrame);
+}
+
+BOOL CRemotePanelDlg::OnInitDialog() {
+    CSkinnedDialog::OnInitDialog();
+    // A later start finds this window and raises it; the start-up lock the
+    // application took is released here.
+    m_instanceChecker.RegisterFirstCopy();
+    m_bExiting = FALSE;
+
+    // A plain white background, keeping the rectangular outline.
+    SetBitmap(static_cast<WORD>(IDB_PANEL_BACKGROUND), kNoTransparentColour);
+    SetBitmapStyle(0, 1);
+
+    if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        char szAbout[256] = {};
+        ::LoadStringA(ResourceModule(), IDS_ABOUTBOX, szAbout, sizeof szAbout);
+        if (szAbout[0] != '\0') {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_wndWarning.Create(this);
+    SetUpLabels();
+    SetUpButtons();
+    SetUpFrames();
+    SetUpBars();
+
+    g_hotKeySettings.Load();
+    g_hotKeySettings.RegisterAll(this);
+    SetUpTray();
+    g_mainWindowPos.LoadAndPlace(*this);
+
+    if (m_bHideAtStart) {
+        SetTimer(IDT_HIDE_AT_START, kHideAtStartMs);
+    }
+    SetTimer(IDT_REFRESH, kRefreshMs);
+    return TRUE;
+}
+
+void CRemotePanelDlg::SetUpLabels() {
+    for (CTextLabel* pTitle : {&m_lblPositionTitle, &m_lblWidthTitle}) {
+        pTitle->SetFontBold(TRUE, FALSE);
+        pTitle->SetFontFace("Arial", 18, FALSE);
+        pTitle->m_bTransparent = TRUE;
+    }
+    const panel_logic::StatusLook look = panel_logic::InitialStatusLook();
+    m_lblStatus.SetTextColor(ToColorRef(look.crText), FALSE);
+    m_lblStatus.SetBkColor(ToColorRef(look.crBack), FALSE);
+    m_lblStatus.SetFontBold(TRUE, FALSE);
+    m_lblStatus.SetFontFace("Arial", 11, FALSE);
+    m_lblStatus.SetText(look.strText);
+    m_lblConnectionTitle.SetFontBold(TRUE, FALSE);
+    m_lblConnectionTitle.SetFontFace("Arial", 11, FALSE);
+    m_lblConnectionTitle.m_bTransparent = TRUE;
+    m_lblDebugInfo.SetFontBold(TRUE, FALSE);
+    m_lblDebugInfo.SetFontFace("Courier", 10, FALSE);
+}
+
+void CRemotePanelDlg::SetUpButtons() {
+    // 18 points, given in tenths of a point: the pixel height for the
+    // screen's vertical resolution, with integer division.
+    LOGFONTA lf = {};
+    HDC hdc = ::GetDC(nullptr);
+    lf.lfHeight = -(::GetDeviceCaps(hdc, LOGPIXELSY) * 180 / 720);
+    ::ReleaseDC(nullptr, hdc);
+    lf.lfWeight = FW_BOLD;
+    lf.lfQuality = PROOF_QUALITY;
+    lstrcpynA(lf.lfFaceName, "Arial", LF_FACESIZE);
+    m_fontButtons.CreateFontIndirect(lf);
+
+    struct Look {
+        CHoverButton& button;
+        COLORREF crFace;
+        COLORREF crHover;
+        const char* pszTip;
+    };
+    const Look looks[] = {
+        {m_btnWindow, RGB(255, 255, 160), RGB(255, 255, 200), "Change Window Mode"},
+        {m_btnLines, RGB(180, 220, 255), RGB(220, 240, 255), "Change Line Marker Mode"},
+        {m_btnOptions, RGB(255, 200, 255), RGB(255, 220, 255), "Change Video Mode"},
+    };
+    for (const Look& look : looks) {
+        look.button.SetStateColor(2, look.crFace, TRUE);   // face
+        look.button.SetStateColor(4, look.crFace, TRUE);   // face while focused
+        look.button.SetStateColor(0, look.crHover, TRUE);  // hovered or pressed
+        look.button.SetTipText(look.pszTip, TRUE);
+        look.button.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButtons.Get()), TRUE);
+    }
+}
+
+void CRemotePanelDlg::SetUpFrames() {
+    // Each bar and button stands on a black rectangle a margin wider.
+    const std::pair<CWnd*, CTextLabel*> frames[] = {
+        {&m_barPosition, &m_lblPositionFrame}, {&m_barWidth, &m_lblWidthFrame},
+        {&m_btnWindow, &m_lblWindowFrame},     {&m_btnLines, &m_lblLinesFrame},
+        {&m_btnOptions, &m_lblOptionsFrame},
+    };
+    for (const auto& [pControl, pFrame] : frames) {
+        RECT rc = ChildRect(m_hWnd, pControl->m_hWnd);
+        ::InflateRect(&rc, kFrameMargin, kFrameMargin);
+        pFrame->SetBkColor(kBlack, FALSE);
+        ::MoveWindow(pFrame->m_hWnd, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+    }
+}
+
+void CRemotePanelDlg::SetUpBars() {
+    for (CWnd* pBar : {&m_barPosition, &m_barWidth}) {
+        ::SetScrollRange(pBar->m_hWnd, SB_CTL, panel_logic::LEVEL_MIN, panel_logic::LEVEL_MAX,
+                         TRUE);
+        ::SetScrollPos(pBar->m_hWnd, SB_CTL, panel_logic::LEVEL_START, TRUE);
+    }
+    StoreLevels();
+}
+
+void CRemotePanelDlg::SetUpTray() {
+    m_tray.CreateTrayIcon(nullptr, kTrayCallback, kTrayTip, LoadProgramIcon(), kTrayId, FALSE,
+                          nullptr, nullptr, 0, 10);
+    m_tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
+}
+
+void CRemotePanelDlg::StoreLevels() {
+    g_deviceLink.m_nPosition = panel_logic::LevelByte(::GetScrollPos(m_barPosition.m_hWnd, SB_CTL));
+    g_deviceLink.m_nWidth = panel_logic::LevelByte(::GetScrollPos(m_barWidth.m_hWnd, SB_CTL));
+}
+
+void CRemotePanelDlg::WarnIfNotDetected() {
+    if (g_deviceLink.m_bConnected == 0) {
+        m_wndWarning.ShowWindow(SW_SHOW);
+        SetTimer(IDT_HIDE_WARNING, kHideWarningMs);
+    }
+}
+
+void CRemotePanelDlg::OnWindowButton() {
+    g_deviceLink.m_bWindowPending = 1;
+    WarnIfNotDetected();
+}
+
+void CRemotePanelDlg::OnLinesButton() {
+    g_deviceLink.m_bLinesPending = 1;
+    WarnIfNotDetected();
+}
+
+void CRemotePanelDlg::OnOptionsButton() {
+    g_deviceLink.m_bOptionsPending = 1;
+    WarnIfNotDetected();
+}
+
+void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
+    if (pScrollBar != nullptr && pScrollBar->m_hWnd != nullptr) {
+        HWND hBar = pScrollBar->m_hWnd;
+        int nMin = 0;
+        int nMax = 0;
+        ::GetScrollRange(hBar, SB_CTL, &nMin, &nMax);
+        const int nCurrent = ::GetScrollPos(hBar, SB_CTL);
+        const std::optional<int> next = panel_logic::ScrollTo(
+            static_cast<int>(nSBCode), static_cast<int>(nPos), nCurrent, nMin, nMax);
+        ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), TRUE);
+    }
+    StoreLevels();
+    WarnIfNotDetected();
+}
+
+bool CRemotePanelDlg::PreTranslateMessage(MSG* pMsg) {
+    // Enter and Esc would end the panel, space, the arrows and the page keys
+    // would work its buttons and bars: the dialog manager never sees them.
+    if (panel_logic::IsSwallowedKeyMessage(pMsg->message, pMsg->wParam)) {
+        return true;
+    }
+    return CSkinnedDialog::PreTranslateMessage(pMsg);
+}
+
+bool CRemotePanelDlg::OnCommand(UINT nId) {
+    switch (nId) {
+        case IDC_WINDOW_BUTTON:
+            OnWindowButton();
+            return true;
+        case IDC_LINES_BUTTON:
+            OnLinesButton();
+            return true;
+        case IDC_OPTIONS_BUTTON:
+            OnOptionsButton();
+            return true;
+        case ID_ABOUT: {
+            CAboutDlg about(this);
+            about.DoModal();
+            return true;
+        }
+        case ID_MAXIMIZE:
+            ShowWindow(SW_SHOW);
+            return true;
+        case ID_MINIMIZE:
+            ShowWindow(SW_HIDE);
+            return true;
+        case ID_EXIT:
+            m_bExiting = TRUE;
+            g_deviceLink.m_bStopRequest = 1;
+            SetTimer(IDT_CLOSE_RETRY, kCloseRetryMs);
+            return true;
+        case ID_HOTKEYS:
+            OnHotKeysCommand();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CRemotePanelDlg::OnHotKeysCommand() {
+    // Free the keys while they are being chosen again, then take them anew.
+    g_hotKeySettings.UnregisterAll();
+    g_hotKeySettings.RegisterAll(this);
+}
+
+bool CRemotePanelDlg::OnSysCommand(UINT nId) {
+    if (nId == SC_MINIMIZE) {
+        ShowWindow(SW_HIDE);
+        return true;
+    }
+    if ((nId & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return true;
+    }
+    return false;
+}
+
+void CRemotePanelDlg::OnLButtonDown(LPARAM lParam) {
+    if ((::GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0) {
+        m_lblDebugInfo.ShowWindow(::IsWindowVisible(m_lblDebugInfo.m_hWnd) ? SW_HIDE : SW_SHOW);
+        return;
+    }
+    Default();
+    // Drag the panel by any point of its background.
+    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+}
+
+bool CRemotePanelDlg::OnClose() {
+    if (!m_bExiting) {
+        ShowWindow(SW_HIDE);
+        return false;
+    }
+    // Ends only once the link thread has finished; the retry timer asks again.
+    return g_deviceLink.m_bRunning == 0;
+}
+
+void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
+    switch (nIdEvent) {
+        case IDT_HIDE_AT_START:
+            KillTimer(IDT_HIDE_AT_START);
+            ShowWindow(SW_HIDE);
+            break;
+        case IDT_REFRESH:
+            RefreshStatus();
+            RefreshDebugInfo();
+            break;
+        case IDT_CLOSE_RETRY:
+            PostMessage(WM_CLOSE, 0, 0);
+            break;
+        case IDT_HIDE_WARNING:
+            m_wndWarning.ShowWindow(SW_HIDE);
+            break;
+        default:
+            break;
+    }
+}
+
+void CRemotePanelDlg::RefreshStatus() {
+    std::string strStatus;
+    int nStatus = LINK_STARTING;
+    if (!g_deviceLink.GetStatus(strStatus, nStatus)) {
+        return;  // unchanged: the label keeps what it shows and is not repainted
+    }
+    const panel_logic::StatusLook look = panel_logic::StatusLookOf(nStatus, strStatus);
+    m_lblStatus.SetTextColor(ToColorRef(look.crText), FALSE);
+    m_lblStatus.SetBkColor(ToColorRef(look.crBack), TRUE);
+    m_lblStatus.SetText(look.strText);
+}
+
+void CRemotePanelDlg::RefreshDebugInfo() {
+    if (!::IsWindowVisible(m_lblDebugInfo.m_hWnd)) {
+        return;
+    }
+    // The label repaints while the lock is held; the link thread waits for it.
+    std::lock_guard<std::mutex> lock(g_deviceLink.m_lock);
+    m_lblDebugInfo.SetText(g_deviceLink.m_szDebugInfo);
+}
+
+void CRemotePanelDlg::OnPaintIconic() {
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    const RECT rc = GetClientRect();
+    const int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(hdc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+void CRemotePanelDlg::OnDestroy() {
+    g_hotKeySettings.UnregisterAll();
+    g_mainWindowPos.SaveFrom(*this);
+}
+
+LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam))) {
+                return 0;
+            }
+            break;
+        case WM_SYSCOMMAND:
+            if (OnSysCommand(static_cast<UINT>(wParam))) {
+                return 0;
+            }
+            break;
+        case WM_HSCROLL: {
+            CWnd* pBar = CWnd::FromHandle(reinterpret_cast<HWND>(lParam));
+            if (pBar == &m_barPosition || pBar == &m_barWidth) {
+                OnHScroll(LOWORD(wParam), HIWORD(wParam), pBar);
+            }
+            break;
+        }
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(lParam);
+            return 0;
+        case WM_CLOSE:
+            if (!OnClose()) {
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            OnTimer(static_cast<UINT_PTR>(wParam));
+            break;
+        case WM_PAINT:
+            if (::IsIconic(m_hWnd)) {
+                OnPaintIconic();
+                return 0;
+            }
+            break;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<LRESULT>(m_hIcon);
+        case WM_DESTROY:
+            OnDestroy();
+            break;
+        default:
+            break;
+    }
+    return CSkinnedDialog::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,97 @@
+// The remote panel: the program's main window, through which the user works
+// the magnifier. It runs modally on the UI thread for the whole life of the
+// program, mostly hidden behind its tray icon. It never touches the serial
+// port: button presses and bar positions go into g_deviceLink for the link
+// thread, and the connection state comes back on the 50 ms refresh timer.
+#pragma once
+
+#include <windows.h>
+
+#include "app/instance_checker.h"
+#include "controls/hover_button.h"
+#include "framework/gdi.h"
+#include "panel/popup_warning.h"
+#include "panel/skinned_dialog.h"
+#include "panel/text_label.h"
+#include "resource.h"
+#include "tray/system_tray.h"
+
+class CRemotePanelDlg : public CSkinnedDialog {
+  public:
+    static constexpr UINT IDD = IDD_REMOTE_PANEL;
+
+    // The panel's timers.
+    enum : UINT_PTR {
+        IDT_HIDE_AT_START = 1001,  // 100 ms, once, unless started with "-show"
+        IDT_REFRESH = 1002,        // 50 ms, the status and debug labels
+        IDT_CLOSE_RETRY = 1003,    // 100 ms, WM_CLOSE until the link thread has ended
+        IDT_HIDE_WARNING = 1004,   // 1500 ms, takes the not-detected warning down
+    };
+    static constexpr UINT kHideAtStartMs = 100;
+    static constexpr UINT kRefreshMs = 50;
+    static constexpr UINT kCloseRetryMs = 100;
+    static constexpr UINT kHideWarningMs = 1500;
+    // The tray icon's callback message and id (the id also names its menu).
+    static constexpr UINT kTrayCallback = WM_APP + 10;
+    static constexpr UINT kTrayId = IDR_TRAY_MENU;
+    static constexpr int kFrameMargin = 6;
+
+    explicit CRemotePanelDlg(CWnd* pParent = nullptr);
+    ~CRemotePanelDlg() override;
+
+    // The three mode buttons: the press waits in the record until the link
+    // thread sends it; the warning shows while no magnifier answers.
+    void OnWindowButton();
+    void OnLinesButton();
+    void OnOptionsButton();
+    // Moves pScrollBar (m_barPosition or m_barWidth) by the scroll code and
+    // stores both bars' positions in the record.
+    void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);
+    // Shows the warning and restarts its 1.5 s count while not connected.
+    void WarnIfNotDetected();
+
+    bool PreTranslateMessage(MSG* pMsg) override;
+
+    CInstanceChecker m_instanceChecker;
+    BYTE m_bHideAtStart = TRUE;  // FALSE when started with "-show"
+    HICON m_hIcon = nullptr;
+    CFont m_fontButtons;
+    CSystemTray m_tray;
+    BYTE m_bExiting = FALSE;  // set by Exit; WM_CLOSE then really closes
+    CHoverButton m_btnWindow, m_btnLines, m_btnOptions;
+    CWnd m_barPosition, m_barWidth;
+    CTextLabel m_lblPositionTitle, m_lblWidthTitle, m_lblStatus, m_lblConnectionTitle;
+    CPopupWarning m_wndWarning;
+    CTextLabel m_lblDebugInfo;
+    CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
+        m_lblOptionsFrame;
+
+  protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // WM_COMMAND from a control or a menu; true when the panel handled it.
+    bool OnCommand(UINT nId);
+    // WM_SYSCOMMAND; true when the panel handled it.
+    bool OnSysCommand(UINT nId);
+    void OnLButtonDown(LPARAM lParam);
+    void OnTimer(UINT_PTR nIdEvent);
+    // WM_CLOSE: true when the default processing (the end of the dialog) may run.
+    bool OnClose();
+    void OnPaintIconic();
+    void OnDestroy();
+    void OnHotKeysCommand();
+
+  private:
+    void SetUpLabels();
+    void SetUpButtons();
+    void SetUpFrames();
+    void SetUpBars();
+    void SetUpTray();
+    // Stores both bars' positions in the record, a byte each.
+    void StoreLevels();
+    // The status label's look for a changed link status.
+    void RefreshStatus();
+    void RefreshDebugInfo();
+};
