@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/instance_checker.h"
 #include "device/device_link.h"
 #include "framework/message_box.h"
 #include "hotkeys/hot_key_settings.h"
@@ -27,6 +28,7 @@ class TestPanel : public CRemotePanelDlg {
   public:
     std::vector<LPARAM> m_drags;
     int m_nCloses = 0;
+    int m_nIconErases = 0;
 
     RECT ClientRectOf(HWND hChild) const {
         RECT rc = {};
@@ -43,6 +45,9 @@ class TestPanel : public CRemotePanelDlg {
         }
         if (message == WM_CLOSE) {
             ++m_nCloses;
+        }
+        if (message == WM_ICONERASEBKGND) {
+            ++m_nIconErases;
         }
         return CRemotePanelDlg::WindowProc(message, wParam, lParam);
     }
@@ -160,7 +165,22 @@ class RemotePanel : public ::testing::Test {
 };
 
 TEST_F(RemotePanel, InitialisationDressesTheWindowAndItsControls) {
+    // A process publishes one window only, its first panel's (this test's,
+    // in the tests' own order).
+    HANDLE hBlock =
+        ::OpenFileMappingA(FILE_MAP_READ, FALSE, "CInstanceChecker_MMF_Tavrel Remote App");
+    const bool bFirstPanel = hBlock == nullptr;
+    if (hBlock != nullptr) {
+        ::CloseHandle(hBlock);
+    }
     Open();
+    if (bFirstPanel) {
+        // A later start finds the panel, hidden or not, and brings it back.
+        m_panel.ShowWindow(SW_HIDE);
+        CInstanceChecker secondCopy("Tavrel Remote App");
+        EXPECT_EQ(secondCopy.ActivateOtherCopy(), m_panel.m_hWnd);
+        EXPECT_TRUE(Visible(m_panel));
+    }
     // The About item at the end of the system menu, after a separator.
     HMENU hSysMenu = ::GetSystemMenu(m_panel.m_hWnd, FALSE);
     ASSERT_NE(hSysMenu, nullptr);
@@ -260,6 +280,7 @@ TEST_F(RemotePanel, WithoutTheShowSwitchItHidesItselfOnceAfterStart) {
     EXPECT_GE(::GetTickCount() - nStart, 50u);
     // Shown again, it stays: the timer was a one-shot.
     m_panel.SendMessage(WM_COMMAND, ID_MAXIMIZE);
+    PumpMessages(300);
     EXPECT_TRUE(Visible(m_panel));
     EXPECT_FALSE(m_panel.KillTimer(CRemotePanelDlg::IDT_HIDE_AT_START));
 }
@@ -421,6 +442,17 @@ TEST_F(RemotePanel, CloseAndMinimiseOnlyHideAndTheMenusShowAboutAndTheWindowAgai
     EXPECT_EQ(g_aboutOwners[0], m_panel.m_hWnd);
     EXPECT_EQ(g_aboutOwners[1], m_panel.m_hWnd);
     EXPECT_TRUE(::IsWindowEnabled(m_panel.m_hWnd));
+}
+
+TEST_F(RemotePanel, OnlyTheMinimisedPanelPaintsItsIcon) {
+    Open();
+    m_panel.SendMessage(WM_PAINT);
+    EXPECT_EQ(m_panel.m_nIconErases, 0);
+    ::ShowWindow(m_panel.m_hWnd, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(m_panel.m_hWnd) != FALSE; }));
+    m_panel.SendMessage(WM_PAINT);
+    EXPECT_EQ(m_panel.m_nIconErases, 1);
+    ::ShowWindow(m_panel.m_hWnd, SW_RESTORE);
 }
 
 TEST_F(RemotePanel, TheHotKeysCommandGivesTheKeysBackAndTakesTheChosenOnes) {
