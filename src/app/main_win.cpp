@@ -1,0 +1,9 @@
+// TavrelRemote.exe: a GUI program; the application object does all the work.
+#include <windows.h>
+
+#include "app/remote_app.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    theApp.InitInstance();
+    return 0;
+}

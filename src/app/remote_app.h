@@ -1,0 +1,47 @@
+// The application object: the program's whole life in one call. It reads the
+// "-show" switch, refuses to run a second copy, starts the link thread, runs
+// the remote panel modally until the user exits, and stops the link thread in
+// order before the program ends.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+class CRemoteApp {
+  public:
+    using SleepFn = std::function<void(DWORD dwMilliseconds)>;
+
+    static constexpr int kStopWaits = 50;      // looks at the link thread at most
+    static constexpr DWORD kStopWaitMs = 100;  // between two looks
+    static constexpr const char* kShowSwitch = "-show";
+
+    CRemoteApp() = default;
+    ~CRemoteApp();
+    CRemoteApp(const CRemoteApp&) = delete;
+    CRemoteApp& operator=(const CRemoteApp&) = delete;
+
+    // Runs the program from the command-line text the system gave this copy
+    // (the program's name and its arguments). Always returns FALSE: there is
+    // no message loop after it.
+    BOOL InitInstance();
+    BOOL InitInstance(const char* pszCommandLine);
+
+    // Asks a running link thread to stop and gives it up to kStopWaits waits
+    // of kStopWaitMs; tells the user when it is still running after them.
+    void StopLinkThread();
+
+    // The link thread, or null when it could not be started. It is never
+    // waited for by this handle; the program only asks whether it exists.
+    HANDLE m_pLinkThread = nullptr;
+
+    // The wait between two looks at the link thread (the real Sleep unless a
+    // test puts a clock of its own here).
+    SleepFn m_sleep;
+
+  private:
+    void StartLinkThread();
+    void Wait(DWORD dwMilliseconds);
+};
+
+extern CRemoteApp theApp;

@@ -1,0 +1,239 @@
+// The application object under wine: the ordered stop of the link thread, and
+// whole runs of the program's start-up on its own resources, ended through
+// the panel's Exit command as a user ends them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/remote_app.h"
+#include "device/device_link.h"
+#include "framework/message_box.h"
+#include "framework/wnd.h"
+#include "resource.h"
+
+namespace {
+
+// Records every message box instead of showing it.
+class BoxRecorder {
+  public:
+    BoxRecorder() {
+        SetMessageBoxFunction([this](HWND, const std::string& text, const std::string&, UINT) {
+            m_texts.push_back(text);
+            return IDOK;
+        });
+    }
+    ~BoxRecorder() { SetMessageBoxFunction({}); }
+    std::vector<std::string> m_texts;
+};
+
+// A link thread that the test plays itself: the app believes one was started.
+class StopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_app.m_pLinkThread = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_app.m_sleep = [this](DWORD dwMs) {
+            m_waits.push_back(dwMs);
+            if (static_cast<int>(m_waits.size()) == m_nEndAfterWait) {
+                g_deviceLink.m_bRunning = 0;
+            }
+        };
+        g_deviceLink.m_bStopRequest = 0;
+        g_deviceLink.m_bRunning = 1;
+    }
+    void TearDown() override {
+        g_deviceLink.m_bRunning = 0;
+        g_deviceLink.m_bStopRequest = 0;
+    }
+
+    CRemoteApp m_app;
+    BoxRecorder m_boxes;
+    std::vector<DWORD> m_waits;
+    int m_nEndAfterWait = 0;  // the wait after which the thread has ended (0: never)
+};
+
+TEST_F(StopTest, ThreadEndingDuringTheWaitsEndsThemWithoutAMessage) {
+    for (int nEnd : {1, 7, 50}) {
+        m_waits.clear();
+        m_nEndAfterWait = nEnd;
+        g_deviceLink.m_bStopRequest = 0;
+        g_deviceLink.m_bRunning = 1;
+        m_app.StopLinkThread();
+        EXPECT_EQ(g_deviceLink.m_bStopRequest, 1) << nEnd;
+        EXPECT_EQ(m_waits, std::vector<DWORD>(nEnd, 100)) << nEnd;
+    }
+    EXPECT_TRUE(m_boxes.m_texts.empty());
+}
+
+TEST_F(StopTest, ThreadStillRunningAfterFiftyWaitsIsReported) {
+    m_app.StopLinkThread();
+    EXPECT_EQ(g_deviceLink.m_bStopRequest, 1);
+    EXPECT_EQ(m_waits.size(), 50u);
+    ASSERT_EQ(m_boxes.m_texts.size(), 1u);
+    EXPECT_EQ(m_boxes.m_texts[0], "Serial comm thread still running");
+}
+
+TEST_F(StopTest, NothingToStopWhenNoThreadRunsOrNoneWasStarted) {
+    g_deviceLink.m_bRunning = 0;
+    m_app.StopLinkThread();
+    EXPECT_EQ(g_deviceLink.m_bStopRequest, 0);
+
+    g_deviceLink.m_bRunning = 1;
+    ::CloseHandle(m_app.m_pLinkThread);
+    m_app.m_pLinkThread = nullptr;
+    m_app.StopLinkThread();
+    EXPECT_EQ(g_deviceLink.m_bStopRequest, 0);
+    EXPECT_TRUE(m_waits.empty());
+    EXPECT_TRUE(m_boxes.m_texts.empty());
+}
+
+// What a run of the program looked like, seen from inside its message loop.
+// A copy of this test program plays the program (one run per process, as the
+// real one has) and reports it in its exit code.
+enum : DWORD {
+    kRunPanelSeen = 1,      // the panel was the main window
+    kRunExitSent = 2,       // the link thread ran and Exit was pressed
+    kRunShownAtEnd = 4,     // the panel was visible just before Exit
+    kRunReturnedFalse = 8,  // InitInstance returned FALSE
+    kRunThreadStarted = 16,
+    kRunThreadStopped = 32,  // the link thread had ended when InitInstance returned
+    kRunNoMessage = 64,
+};
+constexpr const char* kChildSwitch = "--app-child";
+constexpr const char* kPanelTitle = "Quorvane - Tavrel Plus Remote";
+
+struct RunView {
+    DWORD dwFlags = 0;
+    int nTicks = 0;
+    int nExitTick = 20;  // 50 ms ticks before Exit; hide-at-start needs 100 ms
+};
+RunView s_view;
+
+// Thread timer: watches the panel, and once the link thread runs and the
+// time has come, presses Exit.
+void CALLBACK WatchPanel(HWND, UINT, UINT_PTR, DWORD) {
+    ++s_view.nTicks;
+    CWnd* pMain = GetMainWnd();
+    if (pMain == nullptr || pMain->m_hWnd == nullptr || (s_view.dwFlags & kRunExitSent) != 0) {
+        return;
+    }
+    s_view.dwFlags |= kRunPanelSeen;
+    if (g_deviceLink.m_bRunning != 0 && s_view.nTicks >= s_view.nExitTick) {
+        if (::IsWindowVisible(pMain->m_hWnd)) {
+            s_view.dwFlags |= kRunShownAtEnd;
+        }
+        pMain->PostMessage(WM_COMMAND, ID_EXIT, 0);
+        s_view.dwFlags |= kRunExitSent;
+    }
+}
+
+// The child's side: runs the program once on pszCommandLine.
+int RunAsProgram(const char* pszCommandLine, int nExitTick) {
+    s_view.nExitTick = nExitTick;
+    BoxRecorder boxes;
+    CRemoteApp app;
+    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, WatchPanel);
+    if (app.InitInstance(pszCommandLine) == FALSE) {
+        s_view.dwFlags |= kRunReturnedFalse;
+    }
+    ::KillTimer(nullptr, nTimer);
+    if (app.m_pLinkThread != nullptr) {
+        s_view.dwFlags |= kRunThreadStarted;
+    }
+    if (g_deviceLink.m_bRunning == 0) {
+        s_view.dwFlags |= kRunThreadStopped;
+    }
+    if (boxes.m_texts.empty()) {
+        s_view.dwFlags |= kRunNoMessage;
+    }
+    return static_cast<int>(s_view.dwFlags);
+}
+
+// Starts a copy of this program playing the program with the command line.
+HANDLE StartProgram(const std::string& strCommandLine, int nExitTick) {
+    char szSelf[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    std::string strLine = "\"" + std::string(szSelf) + "\" " + kChildSwitch + " " +
+                          std::to_string(nExitTick) + " " + strCommandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &pi)) {
+        return nullptr;
+    }
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Waits for the copy to end (generous deadline, then it is stopped) and
+// gives its report.
+DWORD FinishProgram(HANDLE hProcess) {
+    DWORD dwCode = 0;
+    if (::WaitForSingleObject(hProcess, 60000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(hProcess, 0xDEAD);
+        ::WaitForSingleObject(hProcess, 10000);
+        ADD_FAILURE() << "the program did not end";
+    }
+    ::GetExitCodeProcess(hProcess, &dwCode);
+    ::CloseHandle(hProcess);
+    return dwCode;
+}
+
+constexpr DWORD kCleanRun = kRunPanelSeen | kRunExitSent | kRunReturnedFalse | kRunThreadStarted |
+                            kRunThreadStopped | kRunNoMessage;
+
+TEST(RemoteAppRun, ShowSwitchKeepsThePanelAndExitStopsTheLinkThread) {
+    HANDLE hProcess = StartProgram("-show", 20);
+    ASSERT_NE(hProcess, nullptr);
+    EXPECT_EQ(FinishProgram(hProcess), kCleanRun | kRunShownAtEnd);
+}
+
+TEST(RemoteAppRun, AnyOtherArgumentTextHidesThePanel) {
+    for (const char* pszArguments : {"", "-SHOW", "-show ", "/show", "\"-show\""}) {
+        HANDLE hProcess = StartProgram(pszArguments, 20);
+        ASSERT_NE(hProcess, nullptr);
+        EXPECT_EQ(FinishProgram(hProcess), kCleanRun) << '[' << pszArguments << ']';
+    }
+}
+
+TEST(RemoteAppRun, SecondCopyRaisesTheFirstAndEndsWithoutThreadOrWindow) {
+    // The first copy stays for about ten seconds; a hidden one is raised.
+    HANDLE hFirst = StartProgram("", 200);
+    ASSERT_NE(hFirst, nullptr);
+    HWND hPanel = nullptr;
+    for (int i = 0; i < 300 && hPanel == nullptr; ++i) {
+        ::Sleep(50);
+        hPanel = ::FindWindowA(nullptr, kPanelTitle);
+    }
+    ASSERT_NE(hPanel, nullptr);
+    // Until it has hidden itself.
+    for (int i = 0; i < 300 && ::IsWindowVisible(hPanel); ++i) {
+        ::Sleep(50);
+    }
+    ASSERT_FALSE(::IsWindowVisible(hPanel));
+
+    HANDLE hSecond = StartProgram("-show", 20);
+    ASSERT_NE(hSecond, nullptr);
+    EXPECT_EQ(FinishProgram(hSecond), kRunReturnedFalse | kRunThreadStopped | kRunNoMessage);
+    EXPECT_TRUE(::IsWindowVisible(hPanel));
+    EXPECT_EQ(FinishProgram(hFirst), kCleanRun | kRunShownAtEnd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == kChildSwitch) {
+        // The program's own command line: its name, then the rest as given.
+        std::string strLine = "TavrelRemote.exe";
+        const char* pszRest = ::GetCommandLineA();
+        const std::string strMarker = std::string(kChildSwitch) + " " + argv[2];
+        const char* pszAt = std::strstr(pszRest, strMarker.c_str());
+        strLine += pszAt != nullptr ? std::string(pszAt + strMarker.size()) : std::string();
+        return RunAsProgram(strLine.c_str(), std::atoi(argv[2]));
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
