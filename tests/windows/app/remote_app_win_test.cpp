@@ -13,6 +13,7 @@
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "resource.h"
+#include "window_checks.h"
 
 namespace {
 
@@ -200,26 +201,26 @@ TEST(RemoteAppRun, AnyOtherArgumentTextHidesThePanel) {
 }
 
 TEST(RemoteAppRun, SecondCopyRaisesTheFirstAndEndsWithoutThreadOrWindow) {
-    // The first copy stays for about ten seconds; a hidden one is raised.
-    HANDLE hFirst = StartProgram("", 200);
+    // The first copy stays until this test presses its Exit.
+    HANDLE hFirst = StartProgram("", 1000000);
     ASSERT_NE(hFirst, nullptr);
     HWND hPanel = nullptr;
-    for (int i = 0; i < 300 && hPanel == nullptr; ++i) {
-        ::Sleep(50);
-        hPanel = ::FindWindowA(nullptr, kPanelTitle);
-    }
-    ASSERT_NE(hPanel, nullptr);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            hPanel = ::FindWindowA(nullptr, kPanelTitle);
+            return hPanel != nullptr && ::IsWindowVisible(hPanel);
+        },
+        30000));
     // Until it has hidden itself.
-    for (int i = 0; i < 300 && ::IsWindowVisible(hPanel); ++i) {
-        ::Sleep(50);
-    }
-    ASSERT_FALSE(::IsWindowVisible(hPanel));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(hPanel); }, 10000));
 
     HANDLE hSecond = StartProgram("-show", 20);
     ASSERT_NE(hSecond, nullptr);
     EXPECT_EQ(FinishProgram(hSecond), kRunReturnedFalse | kRunThreadStopped | kRunNoMessage);
     EXPECT_TRUE(::IsWindowVisible(hPanel));
-    EXPECT_EQ(FinishProgram(hFirst), kCleanRun | kRunShownAtEnd);
+
+    ::PostMessageA(hPanel, WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(FinishProgram(hFirst), kCleanRun & ~kRunExitSent);
 }
 
 }  // namespace
