@@ -272,6 +272,48 @@ void CRemotePanelDlg::OnHotKeysCommand() {
     g_hotKeySettings.RegisterAll(this);
 }
 
+void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT /*nVirtKey*/) {
+    switch (nId) {
+        case HOTKEY_POPUP:
+            Popup();
+            return;
+        case HOTKEY_WINDOW:
+            OnWindowButton();
+            return;
+        case HOTKEY_LINES:
+            OnLinesButton();
+            return;
+        case HOTKEY_OPTIONS:
+            OnOptionsButton();
+            return;
+        case HOTKEY_POSDOWN:
+            OnHScroll(SB_LINELEFT, 0, &m_barPosition);
+            return;
+        case HOTKEY_POSUP:
+            OnHScroll(SB_LINERIGHT, 0, &m_barPosition);
+            return;
+        case HOTKEY_WIDTHDOWN:
+            OnHScroll(SB_LINELEFT, 0, &m_barWidth);
+            return;
+        case HOTKEY_WIDTHUP:
+            OnHScroll(SB_LINERIGHT, 0, &m_barWidth);
+            return;
+        default:
+            return;
+    }
+}
+
+void CRemotePanelDlg::Popup() {
+    ShowWindow(SW_SHOW);
+    // The system gives the foreground only to the thread that has the input;
+    // share the foreground window's input for the moment of the switch.
+    const DWORD dwForegroundThread = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+    ::AttachThreadInput(dwForegroundThread, ::GetCurrentThreadId(), TRUE);
+    ::SetForegroundWindow(m_hWnd);
+    ::SetFocus(m_hWnd);
+    ::AttachThreadInput(dwForegroundThread, ::GetCurrentThreadId(), FALSE);
+}
+
 bool CRemotePanelDlg::OnSysCommand(UINT nId) {
     if (nId == SC_MINIMIZE) {
         ShowWindow(SW_HIDE);
@@ -398,6 +440,9 @@ LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
                 return 0;
             }
             break;
+        case WM_HOTKEY:
+            OnHotKey(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            return 0;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);
         case WM_DESTROY:

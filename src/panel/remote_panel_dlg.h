@@ -82,6 +82,11 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void OnPaintIconic();
     void OnDestroy();
     void OnHotKeysCommand();
+    // WM_HOTKEY: the action of hot-key id nId (HOTKEY_POPUP to HOTKEY_WIDTHUP),
+    // through the same handler as the panel's own control.
+    void OnHotKey(UINT nId, UINT nModifiers, UINT nVirtKey);
+    // Shows the panel and takes the foreground from whichever program has it.
+    void Popup();
 
   private:
     void SetUpLabels();

@@ -417,6 +417,155 @@ TEST_F(RemotePanel, TheStatusLabelFollowsTheLinkAndTheDebugLineIsShownByShiftCli
     EXPECT_FALSE(Visible(m_panel.m_lblDebugInfo));
 }
 
+TEST_F(RemotePanel, HotKeysPressTheButtonsAndStepTheBarsOneAtATime) {
+    Open();
+    g_deviceLink.m_bConnected = 1;
+    auto press = [&](UINT nId) {
+        m_panel.SendMessage(WM_HOTKEY, nId, MAKELPARAM(MOD_CONTROL, VK_F5));
+    };
+    // Ids outside the eight do nothing (a step would write the levels).
+    g_deviceLink.m_nPosition = 99;
+    for (UINT nId : {0u, 100u, 109u, 0xBFFFu}) {
+        press(nId);
+    }
+    EXPECT_EQ(g_deviceLink.m_bWindowPending + g_deviceLink.m_bLinesPending +
+                  g_deviceLink.m_bOptionsPending,
+              0);
+    EXPECT_EQ(g_deviceLink.m_nPosition, 99);
+    EXPECT_EQ(PosOf(m_panel.m_barPosition), 63);
+    EXPECT_EQ(PosOf(m_panel.m_barWidth), 63);
+
+    press(HOTKEY_WINDOW);
+    EXPECT_EQ(g_deviceLink.m_bWindowPending, 1);
+    EXPECT_EQ(g_deviceLink.m_bLinesPending, 0);
+    press(HOTKEY_LINES);
+    EXPECT_EQ(g_deviceLink.m_bLinesPending, 1);
+    EXPECT_EQ(g_deviceLink.m_bOptionsPending, 0);
+    press(HOTKEY_OPTIONS);
+    EXPECT_EQ(g_deviceLink.m_bOptionsPending, 1);
+    EXPECT_FALSE(m_panel.m_btnWindow.SendMessage(BM_GETSTATE) & BST_PUSHED);
+
+    struct Step {
+        UINT nId;
+        int nPosition, nWidth;
+    };
+    const Step steps[] = {
+        {HOTKEY_POSDOWN, 62, 63}, {HOTKEY_POSDOWN, 61, 63},   {HOTKEY_POSUP, 62, 63},
+        {HOTKEY_WIDTHUP, 62, 64}, {HOTKEY_WIDTHDOWN, 62, 63}, {HOTKEY_WIDTHDOWN, 62, 62},
+    };
+    for (const Step& step : steps) {
+        press(step.nId);
+        EXPECT_EQ(PosOf(m_panel.m_barPosition), step.nPosition) << step.nId;
+        EXPECT_EQ(PosOf(m_panel.m_barWidth), step.nWidth) << step.nId;
+        EXPECT_EQ(g_deviceLink.m_nPosition, step.nPosition) << step.nId;
+        EXPECT_EQ(g_deviceLink.m_nWidth, step.nWidth) << step.nId;
+    }
+    EXPECT_FALSE(Visible(m_panel.m_wndWarning));
+
+    // At the ends a step changes nothing, yet the value is written again.
+    ::SetScrollPos(m_panel.m_barPosition.m_hWnd, SB_CTL, 0, TRUE);
+    ::SetScrollPos(m_panel.m_barWidth.m_hWnd, SB_CTL, 255, TRUE);
+    g_deviceLink.m_nPosition = 99;
+    g_deviceLink.m_nWidth = 99;
+    press(HOTKEY_POSDOWN);
+    EXPECT_EQ(g_deviceLink.m_nPosition, 0);
+    EXPECT_EQ(g_deviceLink.m_nWidth, 255);
+    g_deviceLink.m_nWidth = 99;
+    press(HOTKEY_WIDTHUP);
+    EXPECT_EQ(PosOf(m_panel.m_barWidth), 255);
+    EXPECT_EQ(g_deviceLink.m_nWidth, 255);
+
+    // Without a magnifier each action warns, as the controls do.
+    g_deviceLink.m_bConnected = 0;
+    press(HOTKEY_POSUP);
+    EXPECT_EQ(PosOf(m_panel.m_barPosition), 1);
+    EXPECT_TRUE(Visible(m_panel.m_wndWarning));
+}
+
+// A window of another thread of this process, in front until it is stopped.
+class ForeignWindow {
+  public:
+    ForeignWindow() {
+        m_hReady = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_hThread = ::CreateThread(nullptr, 0, &ForeignWindow::Body, this, 0, &m_dwThread);
+        ::WaitForSingleObject(m_hReady, 10000);
+    }
+    ~ForeignWindow() {
+        ::PostThreadMessageA(m_dwThread, WM_QUIT, 0, 0);
+        ::WaitForSingleObject(m_hThread, 10000);
+        ::CloseHandle(m_hThread);
+        ::CloseHandle(m_hReady);
+    }
+    // The focus window as the other thread sees it (null unless the two
+    // threads share their input).
+    HWND FocusSeenThere() {
+        ::ResetEvent(m_hReady);
+        ::PostThreadMessageA(m_dwThread, kAskFocus, 0, 0);
+        ::WaitForSingleObject(m_hReady, 10000);
+        return m_hFocusSeen;
+    }
+    HWND m_hWnd = nullptr;
+    DWORD m_dwThread = 0;
+
+  private:
+    static constexpr UINT kAskFocus = WM_APP + 1;
+    static DWORD WINAPI Body(void* pParam) {
+        auto* pSelf = static_cast<ForeignWindow*>(pParam);
+        pSelf->m_hWnd =
+            ::CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                              50, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        ::SetForegroundWindow(pSelf->m_hWnd);
+        ::SetEvent(pSelf->m_hReady);
+        MSG msg;
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd == nullptr && msg.message == kAskFocus) {
+                pSelf->m_hFocusSeen = ::GetFocus();
+                ::SetEvent(pSelf->m_hReady);
+                continue;
+            }
+            ::DispatchMessageA(&msg);
+        }
+        ::DestroyWindow(pSelf->m_hWnd);
+        return 0;
+    }
+    HANDLE m_hReady = nullptr;
+    HANDLE m_hThread = nullptr;
+    HWND m_hFocusSeen = nullptr;
+};
+
+TEST_F(RemotePanel, PopupHotKeyBringsTheHiddenPanelToTheFrontOfAnotherThreadsWindow) {
+    Open();
+    m_panel.SendMessage(WM_COMMAND, ID_MINIMIZE);
+    ASSERT_FALSE(Visible(m_panel));
+    ForeignWindow other;
+    ASSERT_NE(other.m_hWnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == other.m_hWnd; }));
+
+    m_panel.PostMessage(WM_HOTKEY, HOTKEY_POPUP, MAKELPARAM(MOD_CONTROL, VK_F5));
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == m_panel.m_hWnd; }));
+    EXPECT_TRUE(Visible(m_panel));
+    // The dialog hands its focus on to its first control.
+    const HWND hFocus = ::GetFocus();
+    EXPECT_TRUE(hFocus == m_panel.m_hWnd || ::IsChild(m_panel.m_hWnd, hFocus)) << hFocus;
+    EXPECT_EQ(g_deviceLink.m_bWindowPending, 0);
+    // The threads' input is separate again afterwards.
+    EXPECT_EQ(other.FocusSeenThere(), nullptr);
+
+    // Shown but behind the other window: brought to the front.
+    ::SetForegroundWindow(other.m_hWnd);
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == other.m_hWnd; }));
+    ASSERT_TRUE(Visible(m_panel));
+    m_panel.PostMessage(WM_HOTKEY, HOTKEY_POPUP, MAKELPARAM(MOD_CONTROL, VK_F5));
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == m_panel.m_hWnd; }));
+    EXPECT_EQ(other.FocusSeenThere(), nullptr);
+
+    // Again while in front: it stays shown and in front.
+    m_panel.PostMessage(WM_HOTKEY, HOTKEY_POPUP, MAKELPARAM(MOD_CONTROL, VK_F5));
+    PumpMessages(200);
+    EXPECT_TRUE(Visible(m_panel));
+    EXPECT_EQ(::GetForegroundWindow(), m_panel.m_hWnd);
+}
+
 TEST_F(RemotePanel, CloseAndMinimiseOnlyHideAndTheMenusShowAboutAndTheWindowAgain) {
     Open();
     m_panel.SendMessage(WM_CLOSE);
