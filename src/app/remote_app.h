@@ -14,7 +14,6 @@ class CRemoteApp {
 
     static constexpr int kStopWaits = 50;      // looks at the link thread at most
     static constexpr DWORD kStopWaitMs = 100;  // between two looks
-    static constexpr const char* kShowSwitch = "-show";
 
     CRemoteApp() = default;
     ~CRemoteApp();

@@ -275,9 +275,7 @@ TEST_F(RemotePanel, InitialisationDressesTheWindowAndItsControls) {
 
 TEST_F(RemotePanel, WithoutTheShowSwitchItHidesItselfOnceAfterStart) {
     Open(TRUE);
-    const DWORD nStart = ::GetTickCount();
     ASSERT_TRUE(WaitFor([&] { return !Visible(m_panel); }));
-    EXPECT_GE(::GetTickCount() - nStart, 50u);
     // Shown again, it stays: the timer was a one-shot.
     m_panel.SendMessage(WM_COMMAND, ID_MAXIMIZE);
     PumpMessages(300);
