@@ -20,7 +20,6 @@ namespace {
 
 constexpr const char* kProductKey = "Software\\Quorvane";
 constexpr const char* kMainWindowKey = "Software\\Quorvane\\Tavrel Plus Remote\\MainWindow";
-const UINT kDefaultKeys[kHotKeyCount] = {VK_F5, VK_F6, VK_F7, VK_F8, VK_F11, VK_F12, VK_F9, VK_F10};
 
 // The panel with a record of the drags it starts and the closes it gets.
 // A drag is not passed on: the system's move loop would wait for the mouse.
@@ -53,21 +52,12 @@ class TestPanel : public CRemotePanelDlg {
     }
 };
 
-// Whether another window is refused the combination (someone holds it).
-bool Taken(UINT nModifiers, UINT vk) {
-    if (::RegisterHotKey(nullptr, 1, nModifiers, vk)) {
-        ::UnregisterHotKey(nullptr, 1);
-        return false;
-    }
-    return true;
+bool TakenByAnyone(UINT nModifiers, UINT vk) {
+    return HotKeyTaken(nullptr, nModifiers, vk);
 }
 
 int CountDefaultsTaken() {
-    int n = 0;
-    for (UINT vk : kDefaultKeys) {
-        n += Taken(MOD_CONTROL, vk);
-    }
-    return n;
+    return CountDefaultHotKeysTaken(nullptr);
 }
 
 bool ShellHasIcon(HWND hWnd, UINT uID) {
@@ -604,12 +594,12 @@ TEST_F(RemotePanel, OnlyTheMinimisedPanelPaintsItsIcon) {
 
 TEST_F(RemotePanel, TheHotKeysCommandGivesTheKeysBackAndTakesTheChosenOnes) {
     Open();
-    ASSERT_TRUE(Taken(MOD_CONTROL, VK_F6));
+    ASSERT_TRUE(TakenByAnyone(MOD_CONTROL, VK_F6));
     g_hotKeySettings.m_strKey[1] = "F2";  // Window's key, as the setup would change it
     m_panel.SendMessage(WM_COMMAND, ID_HOTKEYS);
-    EXPECT_FALSE(Taken(MOD_CONTROL, VK_F6));
-    EXPECT_TRUE(Taken(MOD_CONTROL, VK_F2));
-    EXPECT_TRUE(Taken(MOD_CONTROL, VK_F5));
+    EXPECT_FALSE(TakenByAnyone(MOD_CONTROL, VK_F6));
+    EXPECT_TRUE(TakenByAnyone(MOD_CONTROL, VK_F2));
+    EXPECT_TRUE(TakenByAnyone(MOD_CONTROL, VK_F5));
     EXPECT_TRUE(m_boxes.empty());
 }
 

@@ -10,6 +10,7 @@
 #include "framework/message_box.h"
 #include "hotkeys/hot_key_settings.h"
 #include "test_window.h"
+#include "window_checks.h"
 
 namespace {
 
@@ -19,8 +20,6 @@ struct Box {
     std::string caption;
     UINT nType;
 };
-
-const UINT kDefaultKeys[kHotKeyCount] = {VK_F5, VK_F6, VK_F7, VK_F8, VK_F11, VK_F12, VK_F9, VK_F10};
 
 class HotKeyRegistrationTest : public ::testing::Test {
   protected:
@@ -36,21 +35,8 @@ class HotKeyRegistrationTest : public ::testing::Test {
         SetMessageBoxFunction(nullptr);
     }
 
-    // Whether another window is refused the combination (someone holds it).
-    bool Taken(UINT nModifiers, UINT vk) {
-        if (::RegisterHotKey(m_rival, 1, nModifiers, vk)) {
-            ::UnregisterHotKey(m_rival, 1);
-            return false;
-        }
-        return true;
-    }
-    int CountDefaultsTaken() {
-        int n = 0;
-        for (UINT vk : kDefaultKeys) {
-            n += Taken(MOD_CONTROL, vk);
-        }
-        return n;
-    }
+    bool Taken(UINT nModifiers, UINT vk) { return HotKeyTaken(m_rival, nModifiers, vk); }
+    int CountDefaultsTaken() { return CountDefaultHotKeysTaken(m_rival); }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
         for (const Box& box : m_boxes) {
@@ -76,7 +62,7 @@ TEST_F(HotKeyRegistrationTest, DefaultsRegisterAllEightUnderTheirIds) {
     // Releasing one id frees exactly its action's combination.
     for (int i = 0; i < kHotKeyCount; ++i) {
         ASSERT_TRUE(::UnregisterHotKey(m_owner, HOTKEY_POPUP + i)) << "id " << HOTKEY_POPUP + i;
-        EXPECT_FALSE(Taken(MOD_CONTROL, kDefaultKeys[i])) << "action " << i;
+        EXPECT_FALSE(Taken(MOD_CONTROL, kDefaultHotKeys[i])) << "action " << i;
         EXPECT_EQ(CountDefaultsTaken(), kHotKeyCount - 1 - i);
     }
 }
@@ -162,7 +148,7 @@ TEST_F(HotKeyRegistrationTest, UnregisterAllBeforeAnyRegisterAllTouchesNothing) 
     // This thread's window-less hot keys under the same ids: an UnregisterAll
     // without an owner must not release them.
     for (int i = 0; i < kHotKeyCount; ++i) {
-        ASSERT_TRUE(::RegisterHotKey(nullptr, HOTKEY_POPUP + i, MOD_CONTROL, kDefaultKeys[i]));
+        ASSERT_TRUE(::RegisterHotKey(nullptr, HOTKEY_POPUP + i, MOD_CONTROL, kDefaultHotKeys[i]));
     }
     CHotKeySettings fresh;
     fresh.UnregisterAll();

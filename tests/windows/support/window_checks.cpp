@@ -102,3 +102,21 @@ LOGFONTA FontOf(HFONT hFont) {
     }
     return lf;
 }
+
+const UINT kDefaultHotKeys[8] = {VK_F5, VK_F6, VK_F7, VK_F8, VK_F11, VK_F12, VK_F9, VK_F10};
+
+bool HotKeyTaken(HWND hRival, UINT nModifiers, UINT vk) {
+    if (::RegisterHotKey(hRival, 1, nModifiers, vk)) {
+        ::UnregisterHotKey(hRival, 1);
+        return false;
+    }
+    return true;
+}
+
+int CountDefaultHotKeysTaken(HWND hRival) {
+    int n = 0;
+    for (UINT vk : kDefaultHotKeys) {
+        n += HotKeyTaken(hRival, MOD_CONTROL, vk) ? 1 : 0;
+    }
+    return n;
+}

@@ -25,3 +25,10 @@ bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000);
 
 // The description of a font; a zeroed one when hFont is not a font.
 LOGFONTA FontOf(HFONT hFont);
+
+// The default hot-key keys, Ctrl with each, in action order.
+extern const UINT kDefaultHotKeys[8];
+// Whether hRival (may be null) is refused the combination: someone holds it.
+bool HotKeyTaken(HWND hRival, UINT nModifiers, UINT vk);
+// How many of the eight default combinations someone holds.
+int CountDefaultHotKeysTaken(HWND hRival);
