@@ -1,0 +1,51 @@
+// The Setup Hot Keys dialog's rules that need no window: the items of every
+// key list, how a modifier set shows in a row's four check boxes and is read
+// back from them, and where the dialog goes when no position is stored.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/settings_store.h"
+
+namespace setup_logic {
+
+// Items of every key list, in list order: "n/u", "A" to "Z", "0" to "9",
+// then the names of g_keyNameTable in table order.
+inline constexpr int kKeyListCount = 1 + 26 + 10 + 32;
+std::vector<std::string> KeyListItems();
+
+// A row's check boxes, in the dialog's order.
+enum : int { CHECK_CTRL = 0, CHECK_ALT = 1, CHECK_SHIFT = 2, CHECK_WIN = 3 };
+inline constexpr int kModifierChecks = 4;
+using ModifierChecks = std::array<bool, kModifierChecks>;
+
+// Which boxes a stored modifier set checks. Bits other than the four
+// modifiers have no box and are not shown.
+ModifierChecks ChecksOfModifiers(RegDword nModifiers);
+// The modifier set the checked boxes stand for; it replaces the old set
+// whole, so bits without a box are dropped.
+RegDword ModifiersOfChecks(const ModifierChecks& checks);
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+// The top-left corner that centres a window of rcWindow's size over rcArea
+// (the visible owner, or the work area), kept inside rcWork: a window that
+// would stick out on one side is pushed back in, and one larger than the
+// work area keeps its left and top edges on it.
+Point CentredCorner(const Rect& rcWindow, const Rect& rcArea, const Rect& rcWork);
+
+}  // namespace setup_logic
