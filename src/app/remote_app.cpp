@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <process.h>
+#include <shellapi.h>
 
 #include "device/device_link.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "panel/panel_logic.h"
 #include "panel/remote_panel_dlg.h"
+#include "resource.h"
 
 CRemoteApp theApp;
 
@@ -41,6 +43,7 @@ BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
         bShow = panel_logic::IsShowSwitch(strArguments) ? TRUE : FALSE;
     }
 
+    SetAppCommandHandler([this](UINT nId) { return OnCommand(nId); });
     {
         CRemotePanelDlg dlg(nullptr);
         SetMainWnd(&dlg);
@@ -59,7 +62,65 @@ BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
         }
     }
     SetMainWnd(nullptr);
+    SetAppCommandHandler({});
     return FALSE;
+}
+
+bool CRemoteApp::OnCommand(UINT nId) {
+    switch (nId) {
+        case ID_HELP_CONTENTS:
+            OnHelpContents();
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string CRemoteApp::HelpFilePath() {
+    // The module's path may be longer than MAX_PATH; grow until it fits.
+    std::string strPath(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD dwLength =
+            ::GetModuleFileNameA(nullptr, strPath.data(), static_cast<DWORD>(strPath.size()));
+        if (dwLength == 0) {
+            strPath.clear();
+            break;
+        }
+        if (dwLength < strPath.size()) {
+            strPath.resize(dwLength);
+            break;
+        }
+        strPath.resize(strPath.size() * 2);
+    }
+    const std::string::size_type nSlash = strPath.find_last_of("\\/");
+    strPath.resize(nSlash == std::string::npos ? 0 : nSlash + 1);
+    return strPath + kHelpFileName;
+}
+
+void CRemoteApp::OnHelpContents() {
+    const std::string& strPath = m_strHelpFile;
+    if (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        AppMessageBox("The help file " + strPath +
+                          " is missing.\nInstall Tavrel Plus Remote again to restore it.",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    bool bOpened = false;
+    if (m_openDocument) {
+        bOpened = m_openDocument(strPath);
+    } else {
+        CWnd* pMain = GetMainWnd();
+        const HINSTANCE hResult =
+            ::ShellExecuteA(pMain != nullptr ? pMain->m_hWnd : nullptr, "open", strPath.c_str(),
+                            nullptr, nullptr, SW_SHOWNORMAL);
+        // ShellExecute reports success as a value above 32.
+        bOpened = reinterpret_cast<INT_PTR>(hResult) > 32;
+    }
+    if (!bOpened) {
+        AppMessageBox("The help file " + strPath +
+                          " could not be opened.\nOpen it with a web browser instead.",
+                      MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void CRemoteApp::StartLinkThread() {

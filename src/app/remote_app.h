@@ -7,10 +7,15 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 class CRemoteApp {
   public:
     using SleepFn = std::function<void(DWORD dwMilliseconds)>;
+    using OpenFn = std::function<bool(const std::string& strPath)>;
+
+    // The help document, shipped beside the executable.
+    static constexpr const char* kHelpFileName = "TavrelRemote.html";
 
     static constexpr int kStopWaits = 50;      // looks at the link thread at most
     static constexpr DWORD kStopWaitMs = 100;  // between two looks
@@ -30,6 +35,17 @@ class CRemoteApp {
     // of kStopWaitMs; tells the user when it is still running after them.
     void StopLinkThread();
 
+    // The menu commands that belong to the application rather than to a
+    // window (Help Contents). True when the command was one of them.
+    bool OnCommand(UINT nId);
+
+    // Opens the help document in the user's viewer for it, or tells the user
+    // why it could not be opened.
+    void OnHelpContents();
+
+    // The full path of the help document beside this program.
+    static std::string HelpFilePath();
+
     // The link thread, or null when it could not be started. It is never
     // waited for by this handle; the program only asks whether it exists.
     HANDLE m_pLinkThread = nullptr;
@@ -37,6 +53,13 @@ class CRemoteApp {
     // The wait between two looks at the link thread (the real Sleep unless a
     // test puts a clock of its own here).
     SleepFn m_sleep;
+
+    // Opens a document in the program the user has for it (the system's
+    // shell unless a test puts its own opener here); false when it failed.
+    OpenFn m_openDocument;
+
+    // The help document Help Contents opens.
+    std::string m_strHelpFile = HelpFilePath();
 
   private:
     void StartLinkThread();

@@ -133,5 +133,11 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 break;
         }
     }
+    // A menu or accelerator command the main window left goes to the
+    // application object.
+    if (message == WM_COMMAND && lParam == 0 && GetMainWnd() == this &&
+        RouteAppCommand(LOWORD(wParam))) {
+        return 0;
+    }
     return CWnd::WindowProc(message, wParam, lParam);
 }

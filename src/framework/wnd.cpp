@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,22 @@ CWnd* GetMainWnd() {
 
 void SetMainWnd(CWnd* pWnd) {
     t_pMainWnd = pWnd;
+}
+
+namespace {
+std::function<bool(UINT)>& AppCommandHandler() {
+    static std::function<bool(UINT)> handler;
+    return handler;
+}
+}  // namespace
+
+void SetAppCommandHandler(std::function<bool(UINT nId)> handler) {
+    AppCommandHandler() = std::move(handler);
+}
+
+bool RouteAppCommand(UINT nId) {
+    const std::function<bool(UINT)>& handler = AppCommandHandler();
+    return handler && handler(nId);
 }
 
 LPCSTR RegisterWndClass(UINT nClassStyle) {

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include <string>
 
 class CWnd {
@@ -110,6 +112,12 @@ LPCSTR RegisterWndClass(UINT nClassStyle);
 // start-up code sets it; a window object that goes away stops being it.
 CWnd* GetMainWnd();
 void SetMainWnd(CWnd* pWnd);
+
+// The application object's share of the menu commands: what the main window
+// does not handle itself it offers here (nothing is taken while no handler is
+// set). RouteAppCommand is true when the handler took the command.
+void SetAppCommandHandler(std::function<bool(UINT nId)> handler);
+bool RouteAppCommand(UINT nId);
 
 // True for the WM_CTLCOLOR* messages that a control sends its parent.
 bool IsCtlColorMessage(UINT message);

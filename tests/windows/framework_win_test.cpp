@@ -355,3 +355,36 @@ TEST_F(WindowLayer, TheMainWindowIsPerThreadAndForgottenWithItsObject) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowLayer, MenuCommandsTheMainWindowLeavesGoToTheApplication) {
+    std::vector<UINT> taken;
+    SetAppCommandHandler([&](UINT nId) {
+        taken.push_back(nId);
+        return nId == 57670;
+    });
+    TestDialog dlg;
+    ASSERT_TRUE(dlg.Create());
+
+    // Not the main window: nothing is routed.
+    dlg.SendMessage(WM_COMMAND, 57670, 0);
+    EXPECT_TRUE(taken.empty());
+
+    SetMainWnd(&dlg);
+    dlg.SendMessage(WM_COMMAND, 57670, 0);
+    dlg.SendMessage(WM_COMMAND, 40001, 0);  // offered, left
+    // What the dialog handles itself, and a control's notification, stay there.
+    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
+    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_TEST_COMBO, CBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(dlg.m_combo.m_hWnd));
+    EXPECT_EQ(taken, (std::vector<UINT>{57670, 40001}));
+
+    SetAppCommandHandler({});
+    dlg.SendMessage(WM_COMMAND, 57670, 0);  // no handler: left to the default
+    EXPECT_EQ(taken.size(), 2u);
+    SetMainWnd(nullptr);
+    dlg.DestroyWindow();
+}
+
+}  // namespace

@@ -90,6 +90,69 @@ TEST_F(StopTest, NothingToStopWhenNoThreadRunsOrNoneWasStarted) {
     EXPECT_TRUE(m_boxes.m_texts.empty());
 }
 
+// Help Contents: the document beside the program, opened by the user's viewer.
+class HelpTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char szTemp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, szTemp);
+        m_strPath = std::string(szTemp) + "tavrel_help_test.html";
+        ::DeleteFileA(m_strPath.c_str());
+        m_app.m_strHelpFile = m_strPath;
+        m_app.m_openDocument = [this](const std::string& strPath) {
+            m_opened.push_back(strPath);
+            return m_bOpenWorks;
+        };
+    }
+    void TearDown() override { ::DeleteFileA(m_strPath.c_str()); }
+    void PutHelpFile() {
+        HANDLE hFile = ::CreateFileA(m_strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+        ::CloseHandle(hFile);
+    }
+
+    CRemoteApp m_app;
+    BoxRecorder m_boxes;
+    std::string m_strPath;
+    std::vector<std::string> m_opened;
+    bool m_bOpenWorks = true;
+};
+
+TEST_F(HelpTest, TheDocumentBesideTheProgramIsOpened) {
+    char szSelf[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    std::string strDir(szSelf);
+    strDir.resize(strDir.find_last_of('\\') + 1);
+    EXPECT_EQ(CRemoteApp::HelpFilePath(), strDir + "TavrelRemote.html");
+    EXPECT_EQ(CRemoteApp().m_strHelpFile, CRemoteApp::HelpFilePath());
+
+    PutHelpFile();
+    EXPECT_TRUE(m_app.OnCommand(ID_HELP_CONTENTS));
+    EXPECT_EQ(m_opened, std::vector<std::string>{m_strPath});
+    EXPECT_TRUE(m_boxes.m_texts.empty());
+    // Commands of the windows are not the application's.
+    for (UINT nId : {ID_EXIT, ID_ABOUT, ID_HOTKEYS, ID_MAXIMIZE}) {
+        EXPECT_FALSE(m_app.OnCommand(nId)) << nId;
+    }
+    EXPECT_EQ(m_opened.size(), 1u);
+}
+
+TEST_F(HelpTest, AMissingOrUnopenableDocumentIsReportedWithItsPath) {
+    m_app.OnHelpContents();
+    EXPECT_TRUE(m_opened.empty()) << "nothing to open";
+    ASSERT_EQ(m_boxes.m_texts.size(), 1u);
+    EXPECT_NE(m_boxes.m_texts[0].find(m_strPath + " is missing"), std::string::npos)
+        << m_boxes.m_texts[0];
+
+    PutHelpFile();
+    m_bOpenWorks = false;
+    m_app.OnHelpContents();
+    ASSERT_EQ(m_boxes.m_texts.size(), 2u);
+    EXPECT_NE(m_boxes.m_texts[1].find(m_strPath + " could not be opened"), std::string::npos)
+        << m_boxes.m_texts[1];
+}
+
 // What a run of the program looked like, seen from inside its message loop.
 // A copy of this test program plays the program (one run per process, as the
 // real one has) and reports it in its exit code.
@@ -101,6 +164,7 @@ enum : DWORD {
     kRunThreadStarted = 16,
     kRunThreadStopped = 32,  // the link thread had ended when InitInstance returned
     kRunNoMessage = 64,
+    kRunHelpOpened = 128,  // Help Contents on the panel reached the application
 };
 constexpr const char* kChildSwitch = "--app-child";
 constexpr const char* kPanelTitle = "Quorvane - Tavrel Plus Remote";
@@ -125,6 +189,7 @@ void CALLBACK WatchPanel(HWND, UINT, UINT_PTR, DWORD) {
         if (::IsWindowVisible(pMain->m_hWnd)) {
             s_view.dwFlags |= kRunShownAtEnd;
         }
+        pMain->PostMessage(WM_COMMAND, ID_HELP_CONTENTS, 0);
         pMain->PostMessage(WM_COMMAND, ID_EXIT, 0);
         s_view.dwFlags |= kRunExitSent;
     }
@@ -135,6 +200,15 @@ int RunAsProgram(const char* pszCommandLine, int nExitTick) {
     s_view.nExitTick = nExitTick;
     BoxRecorder boxes;
     CRemoteApp app;
+    // Any file that exists will do as the help document: only whether the
+    // command arrives matters here.
+    char szSelf[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    app.m_strHelpFile = szSelf;
+    app.m_openDocument = [](const std::string&) {
+        s_view.dwFlags |= kRunHelpOpened;
+        return true;
+    };
     const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, WatchPanel);
     if (app.InitInstance(pszCommandLine) == FALSE) {
         s_view.dwFlags |= kRunReturnedFalse;
@@ -184,7 +258,7 @@ DWORD FinishProgram(HANDLE hProcess) {
 }
 
 constexpr DWORD kCleanRun = kRunPanelSeen | kRunExitSent | kRunReturnedFalse | kRunThreadStarted |
-                            kRunThreadStopped | kRunNoMessage;
+                            kRunThreadStopped | kRunNoMessage | kRunHelpOpened;
 
 TEST(RemoteAppRun, ShowSwitchKeepsThePanelAndExitStopsTheLinkThread) {
     HANDLE hProcess = StartProgram("-show", 20);
@@ -220,7 +294,7 @@ TEST(RemoteAppRun, SecondCopyRaisesTheFirstAndEndsWithoutThreadOrWindow) {
     EXPECT_TRUE(::IsWindowVisible(hPanel));
 
     ::PostMessageA(hPanel, WM_COMMAND, ID_EXIT, 0);
-    EXPECT_EQ(FinishProgram(hFirst), kCleanRun & ~kRunExitSent);
+    EXPECT_EQ(FinishProgram(hFirst), kCleanRun & ~(kRunExitSent | kRunHelpOpened));
 }
 
 }  // namespace
