@@ -1,44 +1,206 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the device link end to end: starts the magnifier
-# simulator on a pseudo-terminal, then the console remote probes it and
-# presses WINDOW, and the simulator's log shows what went over the wire.
-# With a real magnifier: scripts/run.sh /dev/ttyUSB0
+# Sets up, builds and runs Tavrel Plus Remote: TavrelRemote.exe -show under
+# Wine, in a Wine virtual desktop (with a taskbar and the notification area,
+# so the tray icon is there), with the magnifier on COM1.
+#
+#   scripts/run.sh                     the magnifier simulator (tavrel-sim) as COM1
+#   scripts/run.sh /dev/ttyUSB0        a real magnifier on that device as COM1
+#   scripts/run.sh --seconds N [...]   end the program after N seconds
+#   scripts/run.sh --console [DEVICE]  only the console remote: tavrelctl probes
+#                                      the magnifier and presses WINDOW
+#
+# With a display ($DISPLAY) the desktop opens there. Without one, it runs on
+# a virtual display of its own and a screenshot of the connected panel is
+# saved to build/windows/run/panel.png. The program runs until you choose
+# Exit (panel menu File > Exit, or the tray icon's menu) or press Ctrl+C here.
+# What went over the wire (the simulator's log) is printed as it grows,
+# without the keep-alive probe the program sends once a second.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repo=$PWD
+
+usage() {
+    sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2
+    exit 2
+}
+
+seconds= device= console=0
+while [ $# -gt 0 ]; do
+    case $1 in
+        --seconds)
+            [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || { echo "run: --seconds wants a whole number above 0" >&2; usage; }
+            seconds=$2
+            shift 2 ;;
+        --console) console=1; shift ;;
+        -h | --help) usage ;;
+        -*) echo "run: unknown option '$1'" >&2; usage ;;
+        *)
+            [ -z "$device" ] || { echo "run: only one device may be named" >&2; usage; }
+            device=$1
+            shift ;;
+    esac
+done
+if [ -n "$device" ] && [ ! -e "$device" ]; then
+    echo "run: $device does not exist (plug the adapter in, or name another device)" >&2
+    exit 2
+fi
 
 bash scripts/setup.sh
 cmake --preset native >/dev/null
-cmake --build --preset native -j2
+cmake --build --preset native -j2 --target tavrel-sim tavrelctl
+native_bin=$repo/build/native/bin
 
-bin=build/native/bin
-if [ $# -ge 1 ]; then
-  port=$1
-  "$bin/tavrelctl" --com "1=$port" probe
-  "$bin/tavrelctl" --com "1=$port" window
-  exit 0
-fi
-
-work=$(mktemp -d)
-sim_pid=
+pids=()
+work=$(mktemp -d /tmp/tavrel-run.XXXXXX)
+stop_all() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    pids=()
+}
 cleanup() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
+    stop_all
+    rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
-"$bin/tavrel-sim" --link "$work/magnifier" --log "$work/sim.log" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -e "$work/magnifier" ] && break
-  sleep 0.1
+start_sim() {
+    "$native_bin/tavrel-sim" --link "$work/magnifier" --log "$work/sim.log" &
+    pids+=($!)
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [ -e "$work/magnifier" ] && return 0
+        sleep 0.1
+    done
+    echo "run: the simulator did not start" >&2
+    exit 1
+}
+
+if [ "$console" -eq 1 ]; then
+    if [ -n "$device" ]; then
+        "$native_bin/tavrelctl" --com "1=$device" probe
+        "$native_bin/tavrelctl" --com "1=$device" window
+        exit 0
+    fi
+    start_sim
+    ports=(--com "1=$work/none1" --com "2=$work/none2" --com "3=$work/magnifier")
+    echo "--- tavrelctl probe (the magnifier on COM3, COM1 and COM2 missing)"
+    "$native_bin/tavrelctl" "${ports[@]}" probe
+    echo "--- tavrelctl window"
+    "$native_bin/tavrelctl" "${ports[@]}" window
+    echo "--- what the magnifier received (milliseconds since it started, command)"
+    cat "$work/sim.log"
+    echo
+    exit 0
+fi
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j2 --target TavrelRemote
+exe=$repo/build/windows/bin/TavrelRemote.exe
+
+# The program's own Wine prefix, apart from the tests' one, kept between runs
+# (so its settings and the panel's place are remembered).
+run_dir=$repo/build/windows/run
+mkdir -p "$run_dir"
+export WINEPREFIX=$run_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        </dev/null >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    n=
+    for ((i = 0; i < 200; i++)); do
+        n=$(tr -dc 0-9 <"$work/display")
+        [ -n "$n" ] && break
+        sleep 0.1
+    done
+    [ -n "$n" ] || { echo "run: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+    export DISPLAY=:$n
+    headless=1
+    echo "run: no display here; running on the virtual display $DISPLAY"
+else
+    headless=0
+fi
+
+# The prefix's own wineserver, stopped at the end with the prefix's programs
+# (wineserver -k acts on this WINEPREFIX only).
+stop_wine() {
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+}
+cleanup() {
+    stop_wine
+    stop_all
+    rm -rf "$work"
+}
+
+if [ ! -f "$WINEPREFIX/.tavrel-ready" ]; then
+    echo "run: making the Wine prefix $WINEPREFIX (once, about 20 s)"
+    rm -rf "$WINEPREFIX"
+    . scripts/wine-prefix.sh
+    tavrel_prepare_prefix "$run_dir"
+    touch "$WINEPREFIX/.tavrel-ready"
+fi
+
+# One wineserver for the whole run, its system processes up before the
+# ports are mapped (they set the prefix's devices up as they start).
+wineserver -f -p </dev/null >"$work/wineserver.log" 2>&1 &
+pids+=($!)
+timeout 60 wine cmd /c exit </dev/null >>"$work/wineserver.log" 2>&1
+
+if [ -n "$device" ]; then
+    target=$(readlink -f "$device")
+    echo "run: $device is COM1"
+else
+    start_sim
+    target=$work/magnifier
+    echo "run: the magnifier simulator is COM1"
+fi
+for i in 1 2 3 4; do
+    rm -f "$WINEPREFIX/dosdevices/com$i"
 done
+ln -s "$target" "$WINEPREFIX/dosdevices/com1"
 
-echo "--- tavrelctl probe (the magnifier on COM3, COM1 and COM2 missing)"
-"$bin/tavrelctl" --com "1=$work/none1" --com "2=$work/none2" --com "3=$work/magnifier" probe
-echo "--- tavrelctl window"
-"$bin/tavrelctl" --com "1=$work/none1" --com "2=$work/none2" --com "3=$work/magnifier" window
-echo "--- what the magnifier received (milliseconds since it started, command)"
-cat "$work/sim.log"
+echo "run: starting TavrelRemote.exe -show (end it with File > Exit, or Ctrl+C here)"
+wine "$exe" -show </dev/null >"$work/program.log" 2>&1 &
+program=$!
+pids=("$program" "${pids[@]}")
+
+shot_taken=0
+shown=0
+probe_seen=0
+start=$SECONDS
+while kill -0 "$program" 2>/dev/null; do
+    if [ -f "$work/sim.log" ]; then
+        lines=$(wc -l <"$work/sim.log")
+        if [ "$lines" -gt "$shown" ]; then
+            # The keep-alive probe once a second is left out after the first.
+            tail -n +"$((shown + 1))" "$work/sim.log" | head -n "$((lines - shown))" |
+                awk -v seen="$probe_seen" '/^[0-9]+ [?]$/ { if (seen) next; seen = 1 } { print "magnifier: " $0; fflush() }'
+            grep -q '^[0-9]* [?]$' "$work/sim.log" && probe_seen=1
+            shown=$lines
+        fi
+        # Connected once both levels were sent after the probe: the panel is
+        # green then (give its 50 ms refresh a moment to paint).
+        if [ "$headless" -eq 1 ] && [ "$shot_taken" -eq 0 ] && grep -q ' w[0-9a-f][0-9a-f]$' "$work/sim.log"; then
+            sleep 1
+            import -window root "$run_dir/panel.png" 2>/dev/null &&
+                echo "run: screenshot of the desktop saved to $run_dir/panel.png"
+            shot_taken=1
+        fi
+    fi
+    if [ -n "$seconds" ] && [ $((SECONDS - start)) -ge "$seconds" ]; then
+        echo "run: $seconds s are up, ending the program"
+        kill "$program" 2>/dev/null || true
+        break
+    fi
+    sleep 0.2
+done
+wait "$program" 2>/dev/null || true
+echo "run: the program has ended"

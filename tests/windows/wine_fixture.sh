@@ -21,6 +21,7 @@ usage() {
 [ $# -eq 2 ] || usage
 action=$1
 . "$repo/scripts/wine-env.sh" "$2"
+. "$repo/scripts/wine-prefix.sh"
 run=$TAVREL_WINE_RUN
 state=$run/state
 
@@ -114,45 +115,7 @@ do_start() {
 
     log "booting $WINEPREFIX on $DISPLAY"
     local t0=$SECONDS
-    timeout 180 wineboot -i </dev/null >"$run/boot.log" 2>&1
-    # The machine's serial devices never show up as COM1 to COM4 here: each
-    # test maps those ports to its simulators, or leaves them missing.
-    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >"$run/ports.reg"
-    for i in 1 2 3 4; do
-        printf '"COM%d"=""\n' "$i" >>"$run/ports.reg"
-    done
-    # The faces the program names become the metric-compatible Liberation
-    # fonts. Wine has none of them, and without these entries it would draw
-    # every one, Courier too, in its default sans face. "MS Shell Dlg" maps to
-    # "Microsoft Sans Serif" as on Windows (Wine's Tahoma is not found here).
-    cat >"$run/fonts.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"Arial"="Liberation Sans"
-"Microsoft Sans Serif"="Liberation Sans"
-"Courier"="Liberation Mono"
-
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"MS Shell Dlg"="Microsoft Sans Serif"
-REG
-    # Every program of the prefix runs in one virtual desktop with a taskbar
-    # and a notification area, as on Windows: windows get frames and focus
-    # without an X window manager, and their screen coordinates are the
-    # display's (the desktop sits at +0+0).
-    cat >"$run/desktop.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
-REG
-    timeout 60 wine regedit /S "Z:${run//\//\\}\\ports.reg" "Z:${run//\//\\}\\fonts.reg" \
-        "Z:${run//\//\\}\\desktop.reg" \
-        </dev/null >>"$run/boot.log" 2>&1
-    timeout 60 wineserver -w
+    tavrel_prepare_prefix "$run"
     log "prefix ready in $((SECONDS - t0)) s"
 
     # The run's wineserver: persistent, in the foreground of its own process so

@@ -1,0 +1,59 @@
+# Makes a Wine prefix ready for Tavrel Plus Remote, sourced by the test
+# fixture and by scripts/run.sh:
+#
+#   tavrel_prepare_prefix WORK_DIR
+#
+# boots $WINEPREFIX (which the caller set, with DISPLAY) and gives it
+#   - no serial devices of the machine on COM1 to COM4 (the caller maps the
+#     ports it wants: a simulator, or the user's adapter);
+#   - the font faces the program names, as the metric-compatible Liberation
+#     fonts (Wine has none of them and would draw every one, Courier too, in
+#     its default sans face); "MS Shell Dlg" maps to "Microsoft Sans Serif"
+#     as on Windows;
+#   - one virtual desktop of 1024x768 for every program, with a taskbar and
+#     a notification area as on Windows: windows get frames and focus without
+#     an X window manager, and their screen coordinates are the display's
+#     (the desktop sits at +0+0);
+#   - Wine's own Marlett, which draws the caption buttons' glyphs: Debian's
+#     Wine keeps its fonts where this Wine does not look for them, and the
+#     buttons would show letters instead.
+# The registry files and the boot log go to WORK_DIR. Every wait is bounded.
+
+tavrel_prepare_prefix() {
+    local work=$1 i
+    mkdir -p "$work"
+    timeout 180 wineboot -i </dev/null >"$work/boot.log" 2>&1
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        mkdir -p "$fonts"
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >"$work/ports.reg"
+    for i in 1 2 3 4; do
+        printf '"COM%d"=""\n' "$i" >>"$work/ports.reg"
+    done
+    cat >"$work/fonts.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Microsoft Sans Serif"="Liberation Sans"
+"Courier"="Liberation Mono"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"MS Shell Dlg"="Microsoft Sans Serif"
+REG
+    cat >"$work/desktop.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+REG
+    local w="Z:${work//\//\\}"
+    timeout 60 wine regedit /S "$w\\ports.reg" "$w\\fonts.reg" "$w\\desktop.reg" \
+        </dev/null >>"$work/boot.log" 2>&1
+    timeout 60 wineserver -w
+}
