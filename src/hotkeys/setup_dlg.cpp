@@ -1,0 +1,217 @@
+#include "hotkeys/setup_dlg.h"
+
+#include "app/window_pos_section.h"
+#include "hotkeys/setup_logic.h"
+
+namespace {
+
+// The controls of one action's row, in action order.
+struct RowIds {
+    int nChecks[CSetupDlg::kChecksPerRow];  // Ctrl, Alt, Shift, Win
+    int nKey;
+};
+
+constexpr RowIds kRows[kHotKeyCount] = {
+    {{IDC_POPUP_CTRL, IDC_POPUP_ALT, IDC_POPUP_SHIFT, IDC_POPUP_WIN}, IDC_POPUP_KEY},
+    {{IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_WIN}, IDC_WINDOW_KEY},
+    {{IDC_LINES_CTRL, IDC_LINES_ALT, IDC_LINES_SHIFT, IDC_LINES_WIN}, IDC_LINES_KEY},
+    {{IDC_OPTIONS_CTRL, IDC_OPTIONS_ALT, IDC_OPTIONS_SHIFT, IDC_OPTIONS_WIN}, IDC_OPTIONS_KEY},
+    {{IDC_POSDOWN_CTRL, IDC_POSDOWN_ALT, IDC_POSDOWN_SHIFT, IDC_POSDOWN_WIN}, IDC_POSDOWN_KEY},
+    {{IDC_POSUP_CTRL, IDC_POSUP_ALT, IDC_POSUP_SHIFT, IDC_POSUP_WIN}, IDC_POSUP_KEY},
+    {{IDC_WIDTHDOWN_CTRL, IDC_WIDTHDOWN_ALT, IDC_WIDTHDOWN_SHIFT, IDC_WIDTHDOWN_WIN},
+     IDC_WIDTHDOWN_KEY},
+    {{IDC_WIDTHUP_CTRL, IDC_WIDTHUP_ALT, IDC_WIDTHUP_SHIFT, IDC_WIDTHUP_WIN}, IDC_WIDTHUP_KEY},
+};
+
+constexpr int kGroupBoxes[] = {IDC_POPUP_GROUP,   IDC_WINDOW_GROUP,   IDC_LINES_GROUP,
+                               IDC_OPTIONS_GROUP, IDC_POSITION_GROUP, IDC_WIDTH_GROUP};
+constexpr int kLabels[] = {IDC_POSDOWN_LABEL, IDC_POSUP_LABEL, IDC_WIDTHDOWN_LABEL,
+                           IDC_WIDTHUP_LABEL};
+
+constexpr int kGroupPointTenths = 120;
+constexpr int kItemPointTenths = 100;
+
+// Arial bold at a size in tenths of a point, its pixel height taken from the
+// screen's vertical resolution.
+void CreatePointFont(CFont& font, int nPointTenths) {
+    LOGFONTA lf = {};
+    HDC hdcScreen = ::GetDC(nullptr);
+    lf.lfHeight = -::MulDiv(nPointTenths, ::GetDeviceCaps(hdcScreen, LOGPIXELSY), 720);
+    ::ReleaseDC(nullptr, hdcScreen);
+    lf.lfWeight = FW_BOLD;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = PROOF_QUALITY;
+    ::lstrcpynA(lf.lfFaceName, "Arial", LF_FACESIZE);
+    font.CreateFontIndirect(lf);
+}
+
+void SetFontOf(HWND hControl, const CFont& font) {
+    ::SendMessageA(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+}
+
+setup_logic::Rect ToRect(const RECT& rc) {
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
+
+}  // namespace
+
+CSetupDlg::CSetupDlg(CWnd* pParent) : CDialog(IDD, pParent != nullptr ? pParent : GetMainWnd()) {}
+
+CSetupDlg::~CSetupDlg() {
+    // A dialog still open (modeless) goes before its fonts and controls do.
+    if (m_hWnd != nullptr) {
+        DestroyWindow();
+    }
+}
+
+void CSetupDlg::FillKeyCombo(CComboBox& combo) {
+    for (const std::string& item : setup_logic::KeyListItems()) {
+        combo.SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>(item.c_str()));
+    }
+}
+
+void CSetupDlg::SelectKeyInCombo(CComboBox& combo, const std::string& strKey) {
+    // The search ignores letter case: a hand-edited "f7" shows as "F7".
+    const LRESULT nFound = combo.SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(strKey.c_str()));
+    combo.SetCurSel(nFound >= 0 ? static_cast<int>(nFound) : 0);
+}
+
+void CSetupDlg::GetKeyFromCombo(CComboBox& combo, std::string& strKey) {
+    const int nSel = combo.GetCurSel();
+    if (nSel >= 0) {
+        strKey = combo.GetLBText(nSel);
+    }
+}
+
+void CSetupDlg::SetModifierChecks(ModifierGroup& checks, RegDword nModifiers) {
+    const setup_logic::ModifierChecks shown = setup_logic::ChecksOfModifiers(nModifiers);
+    for (int i = 0; i < kChecksPerRow; ++i) {
+        checks[i].SetCheck(shown[i] ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+void CSetupDlg::GetModifierChecks(ModifierGroup& checks, RegDword& nModifiers) {
+    setup_logic::ModifierChecks checked = {};
+    for (int i = 0; i < kChecksPerRow; ++i) {
+        checked[i] = checks[i].GetCheck() != BST_UNCHECKED;
+    }
+    nModifiers = setup_logic::ModifiersOfChecks(checked);
+}
+
+void CSetupDlg::DoDataExchange() {
+    BindControl(IDC_ENABLE_HOTKEYS, m_chkEnable);
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        BindControl(kRows[i].nKey, m_cboKey[i]);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        for (int j = 0; j < kChecksPerRow; ++j) {
+            BindControl(kRows[i].nChecks[j], m_chkModifiers[i][j]);
+        }
+    }
+}
+
+BOOL CSetupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    Place();
+    g_hotKeySettings.Load();
+
+    CreatePointFont(m_fontGroup, kGroupPointTenths);
+    CreatePointFont(m_fontItem, kItemPointTenths);
+    // Sized to its caption in the dialog's own font, before it gets its own.
+    m_chkEnable.AttachGroupById(IDC_HOTKEYS_AREA, FALSE);
+
+    SetFontOf(m_chkEnable, m_fontItem);
+    for (int nId : kGroupBoxes) {
+        SetFontOf(GetDlgItem(nId), m_fontGroup);
+    }
+    for (int nId : kLabels) {
+        SetFontOf(GetDlgItem(nId), m_fontItem);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        for (CButton& check : m_chkModifiers[i]) {
+            SetFontOf(check, m_fontItem);
+        }
+    }
+    for (CWideDropCombo& combo : m_cboKey) {
+        SetFontOf(combo, m_fontItem);
+    }
+
+    m_chkEnable.SetChecked(g_hotKeySettings.m_bEnabled ? BST_CHECKED : BST_UNCHECKED);
+    for (CWideDropCombo& combo : m_cboKey) {
+        FillKeyCombo(combo);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        SelectKeyInCombo(m_cboKey[i], g_hotKeySettings.m_strKey[i]);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        SetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
+    }
+    return TRUE;  // the focus goes to the first control, OK
+}
+
+void CSetupDlg::OnOK() {
+    // Greyed-out rows are stored as they stand.
+    g_hotKeySettings.m_bEnabled = m_chkEnable.GetCheck() != BST_UNCHECKED;
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        GetKeyFromCombo(m_cboKey[i], g_hotKeySettings.m_strKey[i]);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        GetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
+    }
+    g_hotKeySettings.Save();  // a failed save still leaves the new rows to register
+    CDialog::OnOK();
+}
+
+void CSetupDlg::OnCancel() {
+    // Back to what the registry holds; nothing of the edits was stored.
+    g_hotKeySettings.Load();
+    CDialog::OnCancel();
+}
+
+void CSetupDlg::OnDestroy() {
+    g_hotKeyWindowPos.SaveFrom(*this);
+}
+
+LRESULT CSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        OnDestroy();
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CSetupDlg::Place() {
+    g_hotKeyWindowPos.LoadAndPlace(*this);
+    int x = 0;
+    int y = 0;
+    if (!g_hotKeyWindowPos.GetPlacement(&x, &y)) {
+        CentreWindow();
+        return;
+    }
+    // A stored corner that leaves the caption on no screen (a monitor since
+    // removed, a hand-edited value) would leave a modal window out of reach.
+    RECT rcCaption = GetWindowRect();
+    rcCaption.bottom = rcCaption.top + ::GetSystemMetrics(SM_CYCAPTION);
+    if (::MonitorFromRect(&rcCaption, MONITOR_DEFAULTTONULL) == nullptr) {
+        CentreWindow();
+    }
+}
+
+void CSetupDlg::CentreWindow() {
+    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    const bool bOverOwner = hOwner != nullptr && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(
+        ::MonitorFromWindow(hOwner != nullptr ? hOwner : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
+        &monitor);
+    RECT rcArea = monitor.rcWork;
+    if (bOverOwner) {
+        ::GetWindowRect(hOwner, &rcArea);
+    }
+    const setup_logic::Point corner =
+        setup_logic::CentredCorner(ToRect(GetWindowRect()), ToRect(rcArea), ToRect(monitor.rcWork));
+    ::SetWindowPos(m_hWnd, nullptr, corner.x, corner.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
