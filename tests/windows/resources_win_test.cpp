@@ -528,6 +528,90 @@ TEST(Strings, AboutItemOfTheSystemMenu) {
     EXPECT_STREQ(sz, "&About Remote...");
 }
 
+// ---- Version ----
+
+// The version resource of the file at strPath, as the shell reads it.
+struct VersionView {
+    bool bRead = false;
+    VS_FIXEDFILEINFO fixed = {};
+    std::vector<std::string> translations;  // "040904b0"
+    std::vector<BYTE> data;
+
+    std::string Text(const char* pszName) const {
+        if (translations.empty()) {
+            return {};
+        }
+        const std::string strKey = "\\StringFileInfo\\" + translations[0] + "\\" + pszName;
+        void* pValue = nullptr;
+        UINT nLength = 0;
+        if (!VerQueryValueA(data.data(), strKey.c_str(), &pValue, &nLength) || nLength == 0) {
+            return {};
+        }
+        return std::string(static_cast<const char*>(pValue));
+    }
+};
+
+VersionView ReadVersion(const std::string& strPath) {
+    VersionView view;
+    DWORD dwHandle = 0;
+    const DWORD dwSize = GetFileVersionInfoSizeA(strPath.c_str(), &dwHandle);
+    if (dwSize == 0) {
+        return view;
+    }
+    view.data.resize(dwSize);
+    if (!GetFileVersionInfoA(strPath.c_str(), 0, dwSize, view.data.data())) {
+        return view;
+    }
+    void* pValue = nullptr;
+    UINT nLength = 0;
+    if (VerQueryValueA(view.data.data(), "\\", &pValue, &nLength) &&
+        nLength == sizeof(VS_FIXEDFILEINFO)) {
+        std::memcpy(&view.fixed, pValue, sizeof view.fixed);
+    }
+    if (VerQueryValueA(view.data.data(), "\\VarFileInfo\\Translation", &pValue, &nLength)) {
+        const WORD* pPairs = static_cast<const WORD*>(pValue);
+        for (UINT i = 0; i + 1 < nLength / sizeof(WORD); i += 2) {
+            char sz[16];
+            std::snprintf(sz, sizeof sz, "%04x%04x", pPairs[i], pPairs[i + 1]);
+            view.translations.push_back(sz);
+        }
+    }
+    view.bRead = true;
+    return view;
+}
+
+std::string BesideThisProgram(const char* pszName) {
+    char sz[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, sz, MAX_PATH);
+    std::string strPath(sz);
+    strPath.resize(strPath.find_last_of('\\') + 1);
+    return strPath + pszName;
+}
+
+TEST(Version, ReadsBackAsTavrelPlusRemote110OfQuorvane) {
+    // The program itself, and this test's own copy of the same resources.
+    char szSelf[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    for (const std::string& strPath :
+         {BesideThisProgram("TavrelRemote.exe"), std::string(szSelf)}) {
+        SCOPED_TRACE(strPath);
+        const VersionView view = ReadVersion(strPath);
+        ASSERT_TRUE(view.bRead) << "no version resource";
+        EXPECT_EQ(view.fixed.dwSignature, 0xFEEF04BDu);
+        EXPECT_EQ(view.fixed.dwFileVersionMS, 0x0001000Au) << "1.10";
+        EXPECT_EQ(view.fixed.dwProductVersionMS, 0x0001000Au) << "1.10";
+        EXPECT_EQ(view.fixed.dwFileVersionLS, 0u);
+        EXPECT_EQ(view.fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+        EXPECT_EQ(view.fixed.dwFileFlags & view.fixed.dwFileFlagsMask, 0u) << "a release build";
+        ASSERT_EQ(view.translations, std::vector<std::string>{"040904b0"});
+        EXPECT_EQ(view.Text("ProductName"), "Tavrel Plus Remote");
+        EXPECT_EQ(view.Text("ProductVersion"), "1.10");
+        EXPECT_EQ(view.Text("FileVersion"), "1.10");
+        EXPECT_EQ(view.Text("CompanyName"), "Quorvane");
+        EXPECT_EQ(view.Text("OriginalFilename"), "TavrelRemote.exe");
+    }
+}
+
 // ---- Icon and bitmap ----
 
 int Luminance(const BYTE* pBgr) {
