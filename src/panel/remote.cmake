@@ -5,5 +5,5 @@ if(WIN32)
                              ${PROJECT_SOURCE_DIR}/res)
   target_link_libraries(tavrel_remote_panel PUBLIC
     tavrel_skin tavrel_label tavrel_button tavrel_panel_logic tavrel_about tavrel_instance
-    tavrel_tray tavrel_hotkeys tavrel_app tavrel_device tavrel_framework)
+    tavrel_tray tavrel_setup_dlg tavrel_hotkeys tavrel_app tavrel_device tavrel_framework)
 endif()

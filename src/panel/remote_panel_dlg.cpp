@@ -5,6 +5,7 @@
 #include "app/window_pos_section.h"
 #include "device/device_link.h"
 #include "hotkeys/hot_key_settings.h"
+#include "hotkeys/setup_dlg.h"
 #include "panel/about_dlg.h"
 #include "panel/panel_logic.h"
 
@@ -267,9 +268,28 @@ bool CRemotePanelDlg::OnCommand(UINT nId) {
 }
 
 void CRemotePanelDlg::OnHotKeysCommand() {
-    // Free the keys while they are being chosen again, then take them anew.
+    // The tray's menu still works while the dialog is open: a second
+    // "Hot Keys..." brings the open dialog forward instead of nesting another
+    // one, which would take the keys back while the first is still open.
+    static CSetupDlg* s_pOpen = nullptr;
+    if (s_pOpen != nullptr) {
+        if (s_pOpen->m_hWnd != nullptr) {
+            ::SetForegroundWindow(s_pOpen->m_hWnd);
+        }
+        return;
+    }
+    // Free the keys while they are being chosen again, then take the ones
+    // the settings now hold: saved after OK, reloaded after Cancel.
     g_hotKeySettings.UnregisterAll();
-    g_hotKeySettings.RegisterAll(this);
+    {
+        CSetupDlg dlg(this);
+        s_pOpen = &dlg;
+        dlg.DoModal();
+        s_pOpen = nullptr;
+    }
+    if (m_hWnd != nullptr) {
+        g_hotKeySettings.RegisterAll(this);
+    }
 }
 
 void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT /*nVirtKey*/) {
