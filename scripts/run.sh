@@ -107,7 +107,7 @@ exe=$repo/build/windows/bin/TavrelRemote.exe
 # (so its settings and the panel's place are remembered).
 run_dir=$repo/build/windows/run
 mkdir -p "$run_dir"
-export WINEPREFIX=$run_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$run_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     : >"$work/display"

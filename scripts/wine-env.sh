@@ -22,8 +22,9 @@ tavrel_wine_env() {
     export TAVREL_WINE_RUN=$build/wine-run
     export WINEPREFIX=$build/wineprefix
     export WINEDEBUG=-all
-    # No Mono or Gecko installer dialog may ever wait for an answer.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko installer dialog may ever wait for an answer, and
+    # shortcuts made in the prefix stay there (no menu entries on the host).
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     if [ -f "$TAVREL_WINE_RUN/state" ]; then
         local display
         display=$(sed -n 's/^display=//p' "$TAVREL_WINE_RUN/state")

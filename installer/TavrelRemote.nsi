@@ -1,0 +1,207 @@
+; Tavrel Plus Remote, per-user installer: no administrator rights, the
+; program and its help in the user's own programs folder, a Start-menu
+; shortcut, and the choice to start the program (in the notification area)
+; when the user signs in. Silent with /S; /NOAUTOSTART leaves the sign-in
+; start out. The uninstaller removes everything it put there, and the
+; settings only when the user asks (/REMOVESETTINGS when silent).
+;
+;   makensis -DBIN_DIR=<folder with the program and its help>
+;            -DICON_FILE=<program icon> -DOUT_FILE=<setup.exe> TavrelRemote.nsi
+
+; A 64-bit installer for a 64-bit program (it would not run where the
+; installer could not).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+!include "WinMessages.nsh"
+
+!ifndef BIN_DIR
+  !error "BIN_DIR must name the folder that holds TavrelRemote.exe"
+!endif
+!ifndef ICON_FILE
+  !error "ICON_FILE must name the program's icon"
+!endif
+!ifndef OUT_FILE
+  !define OUT_FILE "TavrelRemote-1.10-setup.exe"
+!endif
+
+!define PRODUCT "Tavrel Plus Remote"
+!define VERSION "1.10"
+!define COMPANY "Quorvane"
+!define EXE "TavrelRemote.exe"
+!define HELP "TavrelRemote.html"
+!define UNINSTALLER "Uninstall.exe"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrelPlusRemote"
+!define SETTINGS_KEY "Software\${COMPANY}\${PRODUCT}"
+!define PANEL_CLASS "#32770"
+!define PANEL_TITLE "Quorvane - Tavrel Plus Remote"
+!define ID_EXIT 134
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUT_FILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${COMPANY} ${PRODUCT} ${VERSION}"
+
+!define MUI_ICON "${ICON_FILE}"
+!define MUI_UNICON "${ICON_FILE}"
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_RUN_PARAMETERS "-show"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\${HELP}"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the help"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+VIProductVersion "1.10.0.0"
+VIFileVersion "1.10.0.0"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${COMPANY}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) 2026 ${COMPANY}"
+
+; Ends a running copy of the program the way its Exit command does, so that
+; its files can be replaced or removed; the program lets go of the serial
+; port first, which takes up to a few seconds.
+!macro CLOSE_RUNNING_COPY un
+Function ${un}CloseRunningCopy
+  Push $0
+  Push $1
+  retry:
+  FindWindow $0 "${PANEL_CLASS}" "${PANEL_TITLE}"
+  ${If} $0 <> 0
+    SendMessage $0 ${WM_COMMAND} ${ID_EXIT} 0 /TIMEOUT=5000
+    StrCpy $1 0
+    ${Do}
+      Sleep 100
+      IntOp $1 $1 + 1
+      FindWindow $0 "${PANEL_CLASS}" "${PANEL_TITLE}"
+      ${If} $0 = 0
+      ${OrIf} $1 >= 100
+        ${ExitDo}
+      ${EndIf}
+    ${Loop}
+    ${If} $0 <> 0
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+        "${PRODUCT} is still running.$\r$\nExit it from its icon in the notification area, then choose Retry." \
+        /SD IDCANCEL IDRETRY retry
+      Abort "${PRODUCT} is still running."
+    ${EndIf}
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING_COPY ""
+!insertmacro CLOSE_RUNNING_COPY "un."
+
+Section "-${PRODUCT}" SecProgram
+  Call CloseRunningCopy
+  SetOutPath "$INSTDIR"
+  File "${BIN_DIR}/${EXE}"
+  File "${BIN_DIR}/${HELP}"
+  File "${BIN_DIR}/tavrelctl.exe"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  ; The Start-menu shortcut shows the panel; the sign-in start stays in the
+  ; notification area.
+  CreateShortcut "${SHORTCUT}" "$INSTDIR\${EXE}" "-show" "$INSTDIR\${EXE}" 0 SW_SHOWNORMAL "" \
+    "Operate the Tavrel Plus magnifier from this PC"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "Start ${PRODUCT} when I sign in" SecAutostart
+  ; No arguments: it starts in the notification area, hot keys ready.
+  WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\${EXE}"'
+  ; A start the user once switched off in Task Manager is switched on again
+  ; by choosing it here.
+  DeleteRegValue HKCU "${APPROVED_KEY}" "${PRODUCT}"
+SectionEnd
+
+Section "-Sign-in start not chosen"
+  ${IfNot} ${SectionIsSelected} ${SecAutostart}
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegValue HKCU "${APPROVED_KEY}" "${PRODUCT}"
+  ${EndIf}
+SectionEnd
+
+Function .onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/NOAUTOSTART" $R1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd
+
+Var RemoveSettings
+
+Function un.onInit
+  StrCpy $RemoveSettings 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVESETTINGS" $R1
+  ${IfNot} ${Errors}
+    StrCpy $RemoveSettings 1
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  Call un.CloseRunningCopy
+  ${If} $RemoveSettings = 0
+  ${AndIfNot} ${Silent}
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+      "Also remove your ${PRODUCT} settings (hot keys and window positions)?" \
+      /SD IDNO IDNO keep_settings
+    StrCpy $RemoveSettings 1
+    keep_settings:
+  ${EndIf}
+
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\${HELP}"
+  Delete "$INSTDIR\tavrelctl.exe"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  Delete "${SHORTCUT}"
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegValue HKCU "${APPROVED_KEY}" "${PRODUCT}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${If} $RemoveSettings = 1
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKCU "Software\${COMPANY}"
+  ${EndIf}
+SectionEnd
