@@ -2,6 +2,7 @@
 """Figures of TavrelRemote.exe under wine, with the simulator as the magnifier.
 
     app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--presses N] [--idle S]
+                 [--unplugs N]
 
 Prints, for the real program in the Wine virtual desktop on Xvfb:
   - hot key to the wire: from the moment xdotool is started for Ctrl+F12 or
@@ -12,7 +13,8 @@ Prints, for the real program in the Wine virtual desktop on Xvfb:
     drawn on the taskbar, and to "ACTIVE Port 3" in the panel;
   - CPU of the program's process (and of the wineserver) over S idle seconds
     while connected, from /proc;
-  - the process's peak resident set (VmHWM; it includes Wine's own libraries).
+  - the process's peak resident set (VmHWM; it includes Wine's own libraries);
+  - unplug of the simulator to "NONE" on the panel, and replug to "ACTIVE Port 3".
 A benchmark, not a test: it prints figures and fails only when it cannot run.
 Starts the Wine fixture of BUILD_DIR itself when it is not up, and stops it again.
 """
@@ -144,6 +146,22 @@ class Bench:
               f" {100 * (after[0] - before[0]) / hz / span:.2f}% of a core, the wineserver"
               f" {100 * (after[1] - before[1]) / hz / span:.2f}%")
         print(f"peak resident set of the program's process: {peak_rss_kib(proc.pid) / 1024:.1f} MiB")
+
+        status = lambda: self.helper.ask("ctl 1007").partition(" ")[2].split(" ", 4)[-1]
+        lost, found = [], []
+        for _ in range(self.args.unplugs):
+            sim.send("unplug")
+            unplugged = time.monotonic()
+            poll("NONE on the panel", lambda: status() == "NONE", step=0.01)
+            lost.append(time.monotonic() - unplugged)
+            sim.send("replug")
+            replugged = time.monotonic()
+            poll("connected again", lambda: status() == "ACTIVE Port 3", step=0.01)
+            found.append(time.monotonic() - replugged)
+        print(f"unplug to 'NONE' on the panel ({len(lost)} times): median"
+              f" {statistics.median(lost):.2f} s, {min(lost):.2f} to {max(lost):.2f} s")
+        print(f"replug to 'ACTIVE Port 3' on the panel: median {statistics.median(found):.2f} s,"
+              f" {min(found):.2f} to {max(found):.2f} s")
         self.end_program(proc)
         sim.stop()
 
@@ -165,6 +183,7 @@ def main():
     parser.add_argument("helper")
     parser.add_argument("--presses", type=int, default=100)
     parser.add_argument("--idle", type=float, default=60.0)
+    parser.add_argument("--unplugs", type=int, default=5)
     args = parser.parse_args()
     state = os.path.join(args.build_dir, "wine-run", "state")
     own_fixture = not os.path.exists(state)
