@@ -153,6 +153,103 @@ TEST_F(HelpTest, AMissingOrUnopenableDocumentIsReportedWithItsPath) {
         << m_boxes.m_texts[1];
 }
 
+// The user's viewer for .html: a copy of this test program, registered for
+// the current user as the shell's "open" of .html files while a test runs.
+constexpr const char* kViewerSwitch = "--html-viewer";
+constexpr const char* kHtmlClass = "TavrelTest.HtmlViewer";
+
+std::string ViewerReportPath() {
+    char szTemp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szTemp);
+    return std::string(szTemp) + "tavrel_viewer_report.txt";
+}
+
+// The association lives in the classes root as the shell reads it (Wine has
+// no per-user classes), and the one it replaced comes back afterwards.
+class ViewerAssociation {
+  public:
+    ViewerAssociation() {
+        char szOld[256] = {};
+        DWORD cb = sizeof szOld;
+        if (::RegGetValueA(HKEY_CLASSES_ROOT, ".html", nullptr, RRF_RT_REG_SZ, nullptr, szOld,
+                           &cb) == ERROR_SUCCESS) {
+            m_strOldClass = szOld;
+            m_bHadClass = true;
+        }
+        char szSelf[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+        Set(".html", kHtmlClass);
+        Set((std::string(kHtmlClass) + "\\shell\\open\\command").c_str(),
+            "\"" + std::string(szSelf) + "\" " + kViewerSwitch + " \"%1\"");
+    }
+    ~ViewerAssociation() {
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kHtmlClass);
+        if (m_bHadClass) {
+            Set(".html", m_strOldClass);
+        } else {
+            ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, ".html", nullptr);
+        }
+    }
+
+  private:
+    static void Set(const char* pszKey, const std::string& strValue) {
+        EXPECT_EQ(::RegSetKeyValueA(HKEY_CLASSES_ROOT, pszKey, nullptr, REG_SZ, strValue.c_str(),
+                                    static_cast<DWORD>(strValue.size() + 1)),
+                  ERROR_SUCCESS);
+    }
+
+    std::string m_strOldClass;
+    bool m_bHadClass = false;
+};
+
+// The viewer's side: notes which file it was asked to show.
+int RunAsViewer(const char* pszFile) {
+    HANDLE hReport = ::CreateFileA(ViewerReportPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hReport == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    DWORD dwWritten = 0;
+    ::WriteFile(hReport, pszFile, static_cast<DWORD>(std::strlen(pszFile)), &dwWritten, nullptr);
+    ::CloseHandle(hReport);
+    return 0;
+}
+
+std::string ReadViewerReport() {
+    HANDLE hReport = ::CreateFileA(ViewerReportPath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hReport == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    char sz[MAX_PATH * 2] = {};
+    DWORD dwRead = 0;
+    ::ReadFile(hReport, sz, sizeof sz - 1, &dwRead, nullptr);
+    ::CloseHandle(hReport);
+    return std::string(sz, dwRead);
+}
+
+TEST_F(HelpTest, TheShellStartsTheUsersViewerWithTheDocument) {
+    ViewerAssociation association;
+    ::DeleteFileA(ViewerReportPath().c_str());
+    PutHelpFile();
+    m_app.m_openDocument = nullptr;  // the real shell
+    m_app.OnHelpContents();
+    EXPECT_TRUE(m_boxes.m_texts.empty()) << m_boxes.m_texts[0];
+    std::string strSeen;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            strSeen = ReadViewerReport();
+            return !strSeen.empty();
+        },
+        30000))
+        << "no viewer started";
+    EXPECT_EQ(::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strSeen.c_str(), -1,
+                               m_strPath.c_str(), -1),
+              CSTR_EQUAL)
+        << strSeen << " vs " << m_strPath;
+    ::DeleteFileA(ViewerReportPath().c_str());
+}
+
 // What a run of the program looked like, seen from inside its message loop.
 // A copy of this test program plays the program (one run per process, as the
 // real one has) and reports it in its exit code.
@@ -300,6 +397,9 @@ TEST(RemoteAppRun, SecondCopyRaisesTheFirstAndEndsWithoutThreadOrWindow) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == kViewerSwitch) {
+        return RunAsViewer(argv[2]);
+    }
     if (argc >= 3 && std::string(argv[1]) == kChildSwitch) {
         // The program's own command line: its name, then the rest as given.
         std::string strLine = "TavrelRemote.exe";
