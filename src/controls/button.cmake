@@ -3,4 +3,4 @@ add_library(tavrel_button STATIC
   ${CMAKE_CURRENT_LIST_DIR}/hover_button.cpp
   ${CMAKE_CURRENT_LIST_DIR}/button_look.cpp
 )
-target_link_libraries(tavrel_button PUBLIC tavrel_framework comctl32 shell32)
+target_link_libraries(tavrel_button PUBLIC tavrel_dpi tavrel_framework comctl32 shell32)

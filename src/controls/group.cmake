@@ -5,4 +5,4 @@ add_library(tavrel_group STATIC
   ${CMAKE_CURRENT_LIST_DIR}/group_enable_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wide_drop_combo.cpp
 )
-target_link_libraries(tavrel_group PUBLIC tavrel_framework)
+target_link_libraries(tavrel_group PUBLIC tavrel_dpi tavrel_framework)

@@ -3,12 +3,15 @@
 #include <string>
 
 #include "framework/gdi.h"
+#include "panel/dpi_scale.h"
+#include "panel/window_dpi_win.h"
 
 namespace {
 
-// Where the check box sits on the group box's top edge.
+// Where the check box sits on the group box's top edge, and the room for the
+// check mark and the gap before the text, in pixels at 96 dots per inch: both
+// follow the scale of the dialog's screen, as the mark itself does.
 constexpr int kLeftInset = 10;
-// Room for the check mark and the gap before the text.
 constexpr int kMarkWidth = 25;
 
 }  // namespace
@@ -36,8 +39,9 @@ void CGroupEnableCheck::AttachGroup(HWND hGroup, BOOL bAlsoHide) {
     RECT rcGroup = {};
     ::GetWindowRect(m_pGroupWnd, &rcGroup);
     ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rcGroup), 2);
-    ::SetWindowPos(m_hWnd, m_pGroupWnd, rcGroup.left + kLeftInset, rcGroup.top,
-                   extent.cx + kMarkWidth, extent.cy, 0);
+    const int nDpi = static_cast<int>(DpiOfWindow(m_hWnd));
+    ::SetWindowPos(m_hWnd, m_pGroupWnd, rcGroup.left + dpi_scale::ScaleForDpi(kLeftInset, nDpi),
+                   rcGroup.top, extent.cx + dpi_scale::ScaleForDpi(kMarkWidth, nDpi), extent.cy, 0);
     UpdateGroup();
 }
 

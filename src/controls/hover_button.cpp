@@ -9,6 +9,8 @@
 
 #include "controls/button_look.h"
 #include "framework/gdi.h"
+#include "panel/dpi_scale.h"
+#include "panel/window_dpi_win.h"
 
 using namespace button_look;
 
@@ -135,6 +137,22 @@ void CHoverButton::SetTipText(const char* pszText, BOOL bActivate) {
     }
     ::SendMessageA(m_toolTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
     ::SendMessageA(m_toolTip, TTM_ACTIVATE, bActivate ? TRUE : FALSE, 0);
+}
+
+void CHoverButton::UpdateTipRect() {
+    if (m_toolTip == nullptr || ::SendMessageA(m_toolTip, TTM_GETTOOLCOUNT, 0, 0) == 0) {
+        return;
+    }
+    TTTOOLINFOA info = {};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.hwnd = m_hWnd;
+    info.uId = kToolId;
+    info.rect = GetClientRect();
+    ::SendMessageA(m_toolTip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+int CHoverButton::ScaledLine(int nValue) const {
+    return dpi_scale::ScaleLineForDpi(nValue, static_cast<int>(DpiOfWindow(m_hWnd)));
 }
 
 void CHoverButton::EndHover() {
@@ -293,6 +311,13 @@ LRESULT CHoverButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             ResetColors(TRUE);
             return result;
         }
+        case WM_SIZE: {
+            // A button laid out again (a screen of another scale) keeps its
+            // tip over the whole of it.
+            const LRESULT result = Default();
+            UpdateTipRect();
+            return result;
+        }
         case WM_DESTROY:
             // The tooltip belongs to the dialog window; it goes with the button.
             DestroyTip();
@@ -327,7 +352,8 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     }
     if (m_bFlatFocus && m_bFocused) {
         RECT rcFocus = rcItem;
-        ::InflateRect(&rcFocus, -3, -3);
+        const int nInset = ScaledLine(3);
+        ::InflateRect(&rcFocus, -nInset, -nInset);
         ::DrawFocusRect(hdc, &rcFocus);
     }
 }
@@ -338,14 +364,15 @@ void CHoverButton::PaintFace(HDC hdc, RECT* pRect) {
     ::FillRect(hdc, pRect, brush);
 }
 
-void CHoverButton::Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft,
-                              COLORREF crBottomRight) const {
+void CHoverButton::Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight,
+                              int nWidth) const {
     const int cx = rc.right - rc.left;
     const int cy = rc.bottom - rc.top;
-    FillSolid(hdc, rc.left, rc.top, cx - 1, 1, crTopLeft);
-    FillSolid(hdc, rc.left, rc.top, 1, cy - 1, crTopLeft);
-    FillSolid(hdc, rc.right - 1, rc.top, 1, cy, crBottomRight);
-    FillSolid(hdc, rc.left, rc.bottom - 1, cx, 1, crBottomRight);
+    const int w = nWidth;
+    FillSolid(hdc, rc.left, rc.top, cx - w, w, crTopLeft);
+    FillSolid(hdc, rc.left, rc.top, w, cy - w, crTopLeft);
+    FillSolid(hdc, rc.right - w, rc.top, w, cy, crBottomRight);
+    FillSolid(hdc, rc.left, rc.bottom - w, cx, w, crBottomRight);
 }
 
 void CHoverButton::PaintFrame(HDC hdc, RECT* pRect) {
@@ -354,10 +381,12 @@ void CHoverButton::PaintFrame(HDC hdc, RECT* pRect) {
     }
     const COLORREF crShadow = ::GetSysColor(COLOR_BTNSHADOW);
     const COLORREF crHighlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    // One pixel at 100 %, thicker on a screen of a larger scale.
+    const int nWidth = ScaledLine(1);
     if (m_bPressed) {
-        Draw3dRect(hdc, *pRect, crShadow, crHighlight);  // sunken
+        Draw3dRect(hdc, *pRect, crShadow, crHighlight, nWidth);  // sunken
     } else if (m_bHover) {
-        Draw3dRect(hdc, *pRect, crHighlight, crShadow);  // raised
+        Draw3dRect(hdc, *pRect, crHighlight, crShadow, nWidth);  // raised
     }
 }
 
@@ -373,7 +402,7 @@ void CHoverButton::PaintCaption(HDC hdc, const char* pszTitle, RECT* /*pItem*/, 
                                 bool bPressed, bool bDisabled) {
     constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK;
     if (bPressed && !m_bCheckBox) {
-        ::OffsetRect(pCaption, m_ptPressedShift.x, m_ptPressedShift.y);
+        ::OffsetRect(pCaption, ScaledLine(m_ptPressedShift.x), ScaledLine(m_ptPressedShift.y));
     }
     const RECT rcArea = *pCaption;
     ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat | DT_CALCRECT);
@@ -384,10 +413,11 @@ void CHoverButton::PaintCaption(HDC hdc, const char* pszTitle, RECT* /*pItem*/, 
     ::SetBkMode(hdc, TRANSPARENT);
     if (bDisabled) {
         // Embossed: a light copy one pixel down and right under a shadow.
-        ::OffsetRect(pCaption, 1, 1);
+        const int nEmboss = ScaledLine(1);
+        ::OffsetRect(pCaption, nEmboss, nEmboss);
         ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
         ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
-        ::OffsetRect(pCaption, -1, -1);
+        ::OffsetRect(pCaption, -nEmboss, -nEmboss);
         ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNSHADOW));
         ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
     } else {

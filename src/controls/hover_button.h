@@ -90,5 +90,13 @@ class CHoverButton : public CButton {
     void OnMouseMove(UINT nFlags, POINT pt);
     void OnClicked();
     void OnDisabled();
-    void Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight) const;
+    // A frame of nWidth-pixel lines: crTopLeft on the top and left edges,
+    // crBottomRight on the bottom and right ones.
+    void Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight,
+                    int nWidth) const;
+    // The tooltip's tool covers the button's client area as it is now.
+    void UpdateTipRect();
+    // A size written for 96 dots per inch (frame lines, the pressed shift,
+    // the focus inset) at the resolution of the button's screen.
+    int ScaledLine(int nValue) const;
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/gdi.h"
+#include "panel/window_dpi_win.h"
 
 CWideDropCombo::~CWideDropCombo() = default;
 
@@ -17,8 +18,9 @@ void CWideDropCombo::FitDropWidth() {
         CClientDC dc(m_hWnd);
         CSaveDC saved(dc);
         ::SelectObject(dc, GetFont());
-        // Room for a scroll bar is kept even when the list needs none.
-        const int nBar = ::GetSystemMetrics(SM_CXVSCROLL);
+        // Room for a scroll bar is kept even when the list needs none, at the
+        // scale of the combo box's screen.
+        const int nBar = SystemMetricForDpi(SM_CXVSCROLL, DpiOfWindow(m_hWnd));
         for (int i = 0; i < nCount; ++i) {
             const std::string text = GetLBText(i);
             SIZE extent = {};

@@ -9,5 +9,5 @@ if(WIN32)
   # The warning's ids come from the program's resource.h; an executable that
   # creates the warning links tavrel_resources for the template itself.
   target_include_directories(tavrel_label PUBLIC ${PROJECT_SOURCE_DIR}/res)
-  target_link_libraries(tavrel_label PUBLIC tavrel_framework)
+  target_link_libraries(tavrel_label PUBLIC tavrel_dpi tavrel_framework)
 endif()

@@ -10,5 +10,19 @@ BOOL CPopupWarning::OnInitDialog() {
     // face and size are set on top of it.
     m_label.SetFontBold(TRUE, FALSE);
     m_label.SetFontFace("Arial", 18, FALSE);
+    m_layout.Record(m_hWnd);
     return TRUE;
+}
+
+LRESULT CPopupWarning::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DPICHANGED) {
+        // The system suggests the window's new rectangle; the label is laid
+        // out again and its font made anew for the new scale.
+        const UINT nDpi = HIWORD(wParam);
+        MoveToSuggestedRect(m_hWnd, lParam);
+        m_layout.Apply(m_hWnd, nDpi);
+        m_label.RescaleFont(nDpi, TRUE);
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 
 #include "framework/dialog.h"
 #include "panel/text_label.h"
+#include "panel/window_dpi_win.h"
 #include "resource.h"
 
 class CPopupWarning : public CDialog {
@@ -20,4 +21,9 @@ class CPopupWarning : public CDialog {
     void DoDataExchange() override;
     // Binds the label and sets its font: bold 18-point Arial.
     BOOL OnInitDialog() override;
+    // WM_DPICHANGED: the window on a screen of another scale.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    CDpiLayout m_layout;  // the label's place, to carry to another scale
 };

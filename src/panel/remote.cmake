@@ -4,6 +4,6 @@ if(WIN32)
   target_include_directories(tavrel_remote_panel PUBLIC ${PROJECT_SOURCE_DIR}/src
                              ${PROJECT_SOURCE_DIR}/res)
   target_link_libraries(tavrel_remote_panel PUBLIC
-    tavrel_skin tavrel_label tavrel_button tavrel_panel_logic tavrel_about tavrel_instance
+    tavrel_skin tavrel_dpi tavrel_label tavrel_button tavrel_panel_logic tavrel_about tavrel_instance
     tavrel_tray tavrel_setup_dlg tavrel_hotkeys tavrel_app tavrel_device tavrel_framework)
 endif()

@@ -1,12 +1,14 @@
 #include "panel/remote_panel_dlg.h"
 
 #include <string>
+#include <utility>
 
 #include "app/window_pos_section.h"
 #include "device/device_link.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg.h"
 #include "panel/about_dlg.h"
+#include "panel/dpi_scale.h"
 #include "panel/panel_logic.h"
 
 namespace {
@@ -19,6 +21,14 @@ constexpr const char* kTrayTip = "QRV Remote - Right click on me!";
 
 HICON LoadProgramIcon() {
     return ::LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE));
+}
+
+// The program's icon at nSize pixels square, from the image of that size the
+// resource holds rather than another one stretched. Shared: the system keeps
+// it for as long as the program runs.
+HICON LoadProgramIconSized(int nSize) {
+    return static_cast<HICON>(::LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE),
+                                           IMAGE_ICON, nSize, nSize, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 // A child control's window rectangle in the client coordinates of hParent.
@@ -79,14 +89,14 @@ BOOL CRemotePanelDlg::OnInitDialog() {
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
         }
     }
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetWindowIcons(DpiOfWindow(m_hWnd));
 
     m_wndWarning.Create(this);
     SetUpLabels();
     SetUpButtons();
-    SetUpFrames();
+    SetUpFrames(DpiOfWindow(m_hWnd));
     SetUpBars();
+    m_layout.Record(m_hWnd);
 
     g_hotKeySettings.Load();
     g_hotKeySettings.RegisterAll(this);
@@ -119,18 +129,34 @@ void CRemotePanelDlg::SetUpLabels() {
     m_lblDebugInfo.SetFontFace("Courier", 10, FALSE);
 }
 
-void CRemotePanelDlg::SetUpButtons() {
+void CRemotePanelDlg::SetWindowIcons(UINT nDpi) {
+    // The large icon is the system's size at its own scale (LoadIcon picks
+    // that image); the small one is picked for the panel's screen, so that
+    // the caption never shows the large image shrunk.
+    m_hIconSmall = LoadProgramIconSized(SystemMetricForDpi(SM_CXSMICON, nDpi));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL,
+                reinterpret_cast<LPARAM>(m_hIconSmall != nullptr ? m_hIconSmall : m_hIcon));
+}
+
+void CRemotePanelDlg::SetButtonFont(UINT nDpi) {
     // 18 points, given in tenths of a point: the pixel height for the
-    // screen's vertical resolution, with integer division.
+    // vertical resolution of the panel's screen, with integer division.
     LOGFONTA lf = {};
-    HDC hdc = ::GetDC(nullptr);
-    lf.lfHeight = -(::GetDeviceCaps(hdc, LOGPIXELSY) * 180 / 720);
-    ::ReleaseDC(nullptr, hdc);
+    lf.lfHeight = -(static_cast<LONG>(nDpi) * 180 / 720);
     lf.lfWeight = FW_BOLD;
     lf.lfQuality = PROOF_QUALITY;
     lstrcpynA(lf.lfFaceName, "Arial", LF_FACESIZE);
-    m_fontButtons.CreateFontIndirect(lf);
+    CFont font;
+    font.CreateFontIndirect(lf);
+    for (CHoverButton* pButton : {&m_btnWindow, &m_btnLines, &m_btnOptions}) {
+        pButton->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    }
+    // The buttons no longer use the old font when it goes.
+    m_fontButtons = std::move(font);
+}
 
+void CRemotePanelDlg::SetUpButtons() {
     struct Look {
         CHoverButton& button;
         COLORREF crFace;
@@ -147,20 +173,21 @@ void CRemotePanelDlg::SetUpButtons() {
         look.button.SetStateColor(4, look.crFace, TRUE);   // face while focused
         look.button.SetStateColor(0, look.crHover, TRUE);  // hovered or pressed
         look.button.SetTipText(look.pszTip, TRUE);
-        look.button.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButtons.Get()), TRUE);
     }
+    SetButtonFont(DpiOfWindow(m_hWnd));
 }
 
-void CRemotePanelDlg::SetUpFrames() {
+void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
     // Each bar and button stands on a black rectangle a margin wider.
     const std::pair<CWnd*, CTextLabel*> frames[] = {
         {&m_barPosition, &m_lblPositionFrame}, {&m_barWidth, &m_lblWidthFrame},
         {&m_btnWindow, &m_lblWindowFrame},     {&m_btnLines, &m_lblLinesFrame},
         {&m_btnOptions, &m_lblOptionsFrame},
     };
+    const int nMargin = dpi_scale::ScaleForDpi(kFrameMargin, static_cast<int>(nDpi));
     for (const auto& [pControl, pFrame] : frames) {
         RECT rc = ChildRect(m_hWnd, pControl->m_hWnd);
-        ::InflateRect(&rc, kFrameMargin, kFrameMargin);
+        ::InflateRect(&rc, nMargin, nMargin);
         pFrame->SetBkColor(kBlack, FALSE);
         ::MoveWindow(pFrame->m_hWnd, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
     }
@@ -176,8 +203,10 @@ void CRemotePanelDlg::SetUpBars() {
 }
 
 void CRemotePanelDlg::SetUpTray() {
-    m_tray.CreateTrayIcon(nullptr, kTrayCallback, kTrayTip, LoadProgramIcon(), kTrayId, FALSE,
-                          nullptr, nullptr, 0, 10);
+    m_tray.CreateTrayIcon(
+        nullptr, kTrayCallback, kTrayTip,
+        CSystemTray::LoadIconForTray(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE)),
+        kTrayId, FALSE, nullptr, nullptr, 0, 10);
     m_tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
 }
 
@@ -408,6 +437,23 @@ void CRemotePanelDlg::RefreshDebugInfo() {
     m_lblDebugInfo.SetText(g_deviceLink.m_szDebugInfo);
 }
 
+void CRemotePanelDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
+    MoveToSuggestedRect(m_hWnd, lParam);
+    // The system may have laid the template out again itself; the panel's
+    // own record makes the result the same wherever it runs.
+    m_layout.Apply(m_hWnd, nDpi);
+    SetButtonFont(nDpi);
+    for (CTextLabel* pLabel :
+         {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblStatus, &m_lblConnectionTitle,
+          &m_lblDebugInfo, &m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
+          &m_lblLinesFrame, &m_lblOptionsFrame}) {
+        pLabel->RescaleFont(nDpi, FALSE);
+    }
+    SetUpFrames(nDpi);
+    SetWindowIcons(nDpi);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void CRemotePanelDlg::OnPaintIconic() {
     PAINTSTRUCT ps;
     HDC hdc = ::BeginPaint(m_hWnd, &ps);
@@ -462,6 +508,9 @@ LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
             break;
         case WM_HOTKEY:
             OnHotKey(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), lParam);
             return 0;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);

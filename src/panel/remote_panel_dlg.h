@@ -13,6 +13,7 @@
 #include "panel/popup_warning.h"
 #include "panel/skinned_dialog.h"
 #include "panel/text_label.h"
+#include "panel/window_dpi_win.h"
 #include "resource.h"
 #include "tray/system_tray.h"
 
@@ -34,6 +35,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The tray icon's callback message and id (the id also names its menu).
     static constexpr UINT kTrayCallback = WM_APP + 10;
     static constexpr UINT kTrayId = IDR_TRAY_MENU;
+    // The black frames stand this much wider than their control on every
+    // side, in pixels at 96 dots per inch; they follow the screen's scale.
     static constexpr int kFrameMargin = 6;
 
     explicit CRemotePanelDlg(CWnd* pParent = nullptr);
@@ -55,6 +58,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CInstanceChecker m_instanceChecker;
     BYTE m_bHideAtStart = TRUE;  // FALSE when started with "-show"
     HICON m_hIcon = nullptr;
+    HICON m_hIconSmall = nullptr;  // the caption's icon at the small size of the panel's screen
     CFont m_fontButtons;
     CSystemTray m_tray;
     BYTE m_bExiting = FALSE;  // set by Exit; WM_CLOSE then really closes
@@ -65,6 +69,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblDebugInfo;
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
+    CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
 
   protected:
     void DoDataExchange() override;
@@ -85,13 +90,22 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // WM_HOTKEY: the action of hot-key id nId (HOTKEY_POPUP to HOTKEY_WIDTHUP),
     // through the same handler as the panel's own control.
     void OnHotKey(UINT nId, UINT nModifiers, UINT nVirtKey);
+    // WM_DPICHANGED: the panel has moved to a screen of nDpi dots per inch.
+    // It takes the rectangle the system suggests, lays its controls out
+    // again for the new scale and makes its fonts, frames and icons anew.
+    void OnDpiChanged(UINT nDpi, LPARAM lParam);
     // Shows the panel and takes the foreground from whichever program has it.
     void Popup();
 
   private:
     void SetUpLabels();
     void SetUpButtons();
-    void SetUpFrames();
+    // The buttons' caption font for a screen of nDpi dots per inch, given
+    // to the three buttons; the font it replaces is deleted after.
+    void SetButtonFont(UINT nDpi);
+    // The caption's and the task switcher's icons at the sizes of nDpi.
+    void SetWindowIcons(UINT nDpi);
+    void SetUpFrames(UINT nDpi);
     void SetUpBars();
     void SetUpTray();
     // Stores both bars' positions in the record, a byte each.

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "panel/dpi_scale.h"
 #include "panel/font_height.h"
+#include "panel/window_dpi_win.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ void CTextLabel::PreSubclassWindow() {
     LOGFONTA lf = {};
     if (GetControlFont(lf)) {
         m_font.CreateFontIndirect(lf);
+        m_nFontDpi = DpiOfWindow(m_hWnd);
     }
 }
 
@@ -91,6 +94,10 @@ void CTextLabel::SetFontBold(BOOL bBold, BOOL bRedraw) {
     LOGFONTA lf = {};
     const bool bHave = GetControlFont(lf);
     RebuildFont(bHave ? &lf : nullptr, bRedraw);
+    if (bHave) {
+        m_nPoints = 0;  // the control's own font, at the size the dialog gave it
+        m_nFontDpi = DpiOfWindow(m_hWnd);
+    }
 }
 
 void CTextLabel::SetFontFace(const char* pszFace, int nPoints, BOOL bRedraw) {
@@ -104,8 +111,33 @@ void CTextLabel::SetFontFace(const char* pszFace, int nPoints, BOOL bRedraw) {
     } else {
         bHave = GetControlFont(lf);
     }
-    lf.lfHeight = PointsToHeight(nPoints);
+    const UINT nDpi = DpiOfWindow(m_hWnd);
+    lf.lfHeight = PointsToHeightAt(nPoints, static_cast<int>(nDpi));
     RebuildFont(bHave ? &lf : nullptr, bRedraw);
+    if (bHave) {
+        m_nPoints = nPoints;
+        m_nFontDpi = nDpi;
+    }
+}
+
+void CTextLabel::RescaleFont(UINT nDpi, BOOL bRedraw) {
+    LOGFONTA lf = {};
+    if (!m_font || !GetLogFont(m_font, lf)) {
+        return;
+    }
+    if (m_nPoints != 0) {
+        lf.lfHeight = PointsToHeightAt(m_nPoints, static_cast<int>(nDpi));
+    } else {
+        const UINT nFrom = m_nFontDpi != 0 ? m_nFontDpi : DpiOfWindow(nullptr);
+        lf.lfHeight =
+            dpi_scale::RescaleDpi(lf.lfHeight, static_cast<int>(nFrom), static_cast<int>(nDpi));
+    }
+    m_font.DeleteObject();
+    m_font.CreateFontIndirect(lf);  // the weight stays the font's own
+    m_nFontDpi = nDpi;
+    if (bRedraw) {
+        Redraw();
+    }
 }
 
 void CTextLabel::SetText(const std::string& text) {
@@ -121,6 +153,10 @@ int CTextLabel::PointsToHeight(int nPoints) {
         ::DeleteDC(hdc);
     }
     return PointsToHeightAt(nPoints, nDotsPerInch);
+}
+
+int CTextLabel::PointsToHeight(int nPoints, HWND hWnd) {
+    return PointsToHeightAt(nPoints, static_cast<int>(DpiOfWindow(hWnd)));
 }
 
 LRESULT CTextLabel::OnEraseBkgnd(HDC hdc) {

@@ -27,14 +27,22 @@ class CTextLabel : public CStatic {
     // in the weight asked for: a face and size set before are lost.
     void SetFontBold(BOOL bBold, BOOL bRedraw);
     // Rebuilds the font with the face (at most 31 characters; null: the
-    // control window's own font) at nPoints points, in the weight of m_bBold.
+    // control window's own font) at nPoints points for the resolution of the
+    // label's screen, in the weight of m_bBold.
     void SetFontFace(const char* pszFace, int nPoints, BOOL bRedraw);
+    // Makes the font anew for a screen of nDpi dots per inch (the window has
+    // moved to a screen of another scale): a face set in points keeps its
+    // size in points, any other font keeps its size relative to the screen.
+    void RescaleFont(UINT nDpi, BOOL bRedraw);
     // Sets the text and repaints, also when nothing changed.
     void SetText(const std::string& text);
 
     // The font height in pixels of nPoints points on the screen (negative: a
     // character height).
     static int PointsToHeight(int nPoints);
+    // The same for the screen hWnd is shown on, which may have another scale
+    // than the system's.
+    static int PointsToHeight(int nPoints, HWND hWnd);
 
     CFont m_font;                          // the font the label draws with
     COLORREF m_crText;                     // text colour
@@ -42,6 +50,8 @@ class CTextLabel : public CStatic {
     std::unique_ptr<CBrush> m_pBackBrush;  // solid brush of m_crBack; null if none could be made
     BOOL m_bBold = FALSE;                  // weight of every rebuilt font: 700 or 400
     BOOL m_bTransparent = FALSE;           // TRUE: no background is painted
+    int m_nPoints = 0;                     // size of the face SetFontFace set; 0: none
+    UINT m_nFontDpi = 0;                   // resolution m_font was made for; 0: the system's
 
   protected:
     // Binding: copies the control window's font into m_font.

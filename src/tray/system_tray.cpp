@@ -107,6 +107,13 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     return bResult;
 }
 
+HICON CSystemTray::LoadIconForTray(HINSTANCE hModule, LPCSTR pszName) {
+    const int cx = ::GetSystemMetrics(SM_CXSMICON);
+    const int cy = ::GetSystemMetrics(SM_CYSMICON);
+    return static_cast<HICON>(
+        ::LoadImageA(hModule, pszName, IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR | LR_SHARED));
+}
+
 HMENU CSystemTray::LoadPopup(HMENU* phPopup) const {
     *phPopup = nullptr;
     HMENU hMenu = ::LoadMenuA(ResourceModule(), MAKEINTRESOURCEA(m_nid.uID));

@@ -34,6 +34,14 @@ class CSystemTray : public CWnd {
     void ReAddIcon();
     // Where menu commands go: the explicit target, else the main window.
     CWnd* GetNotifyTarget() const;
+    // The icon the record holds: what the shell shows, or shows at the next add.
+    HICON GetIcon() const { return m_nid.hIcon; }
+
+    // Icon resource pszName of hModule at the size the notification area
+    // shows icons at (the system's small icon size at its own scale: 16
+    // pixels at 100 %, 24 at 150 %, 32 at 200 %), from the image of that
+    // size rather than a larger one shrunk. Shared: never destroyed.
+    static HICON LoadIconForTray(HINSTANCE hModule, LPCSTR pszName);
 
     // A mouse message (lParam) on icon wParam.
     virtual LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);

@@ -52,6 +52,21 @@ class TestPanel : public CRemotePanelDlg {
     }
 };
 
+// The width in pixels of an icon's picture.
+int IconWidth(HICON hIcon) {
+    ICONINFO info = {};
+    if (!::GetIconInfo(hIcon, &info)) {
+        return 0;
+    }
+    BITMAP bm = {};
+    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bm.bmWidth;
+}
+
 int CountDefaultsTaken() {
     return CountDefaultHotKeysTaken(nullptr);
 }
@@ -182,8 +197,13 @@ TEST_F(RemotePanel, InitialisationDressesTheWindowAndItsControls) {
     ASSERT_NE(m_panel.m_hIcon, nullptr);
     EXPECT_EQ(m_panel.SendMessage(WM_GETICON, ICON_BIG),
               reinterpret_cast<LRESULT>(m_panel.m_hIcon));
-    EXPECT_EQ(m_panel.SendMessage(WM_GETICON, ICON_SMALL),
-              reinterpret_cast<LRESULT>(m_panel.m_hIcon));
+    // The caption's small icon is the image made for the small size, not
+    // the large one shrunk.
+    HICON hSmall = reinterpret_cast<HICON>(m_panel.SendMessage(WM_GETICON, ICON_SMALL));
+    ASSERT_NE(hSmall, nullptr);
+    EXPECT_NE(hSmall, m_panel.m_hIcon);
+    EXPECT_EQ(IconWidth(hSmall), ::GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(IconWidth(m_panel.m_hIcon), ::GetSystemMetrics(SM_CXICON));
     EXPECT_EQ(m_panel.SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(m_panel.m_hIcon));
     EXPECT_NE(m_panel.m_hBitmap, nullptr);
     EXPECT_EQ(m_panel.m_hRegion, nullptr);  // no transparent colour: rectangular
@@ -253,6 +273,8 @@ TEST_F(RemotePanel, InitialisationDressesTheWindowAndItsControls) {
     ASSERT_NE(m_panel.m_tray.m_hWnd, nullptr);
     EXPECT_TRUE(ShellHasIcon(m_panel.m_tray.m_hWnd, CRemotePanelDlg::kTrayId));
     EXPECT_EQ(m_panel.m_tray.GetNotifyTarget(), &m_panel);
+    // The notification area gets the small picture at the size it shows.
+    EXPECT_EQ(IconWidth(m_panel.m_tray.GetIcon()), ::GetSystemMetrics(SM_CXSMICON));
 
     // Started with "-show": the refresh runs, the hide timer does not exist.
     EXPECT_FALSE(m_panel.KillTimer(CRemotePanelDlg::IDT_HIDE_AT_START));
