@@ -21,11 +21,22 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM, LPARAM lPa
     if (pDialog == nullptr || !pDialog->Attach(hWnd)) {
         return TRUE;
     }
+    RECT rcBefore = {};
+    ::GetWindowRect(hWnd, &rcBefore);
+    INT_PTR result = TRUE;
     try {
-        return pDialog->OnInitDialog();
+        result = pDialog->OnInitDialog();
     } catch (...) {
-        return TRUE;
     }
+    // A top-level dialog that neither its template (DS_CENTER...) nor its
+    // initialisation placed is centred, over its owner when that is on screen.
+    RECT rcAfter = {};
+    const LONG nStyle = ::IsWindow(hWnd) ? ::GetWindowLongA(hWnd, GWL_STYLE) : WS_CHILD;
+    if ((nStyle & (WS_CHILD | DS_CENTER | DS_CENTERMOUSE)) == 0 &&
+        ::GetWindowRect(hWnd, &rcAfter) && ::EqualRect(&rcBefore, &rcAfter)) {
+        pDialog->CenterWindow();
+    }
+    return result;
 }
 
 BOOL CDialog::OnInitDialog() {

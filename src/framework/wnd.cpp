@@ -1,5 +1,7 @@
 #include "framework/wnd.h"
 
+#include "framework/placement.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -211,6 +213,26 @@ RECT CWnd::GetWindowRect() const {
     RECT rc = {};
     ::GetWindowRect(m_hWnd, &rc);
     return rc;
+}
+
+void CWnd::CenterWindow() const {
+    const auto toRect = [](const RECT& rc) {
+        return placement::Rect{rc.left, rc.top, rc.right, rc.bottom};
+    };
+    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    const bool bOverOwner = hOwner != nullptr && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(bOverOwner ? hOwner : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
+                      &monitor);
+    RECT rcArea = monitor.rcWork;
+    if (bOverOwner) {
+        ::GetWindowRect(hOwner, &rcArea);
+    }
+    const placement::Point corner =
+        placement::CentredCorner(toRect(GetWindowRect()), toRect(rcArea), toRect(monitor.rcWork));
+    ::SetWindowPos(m_hWnd, nullptr, corner.x, corner.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CWnd::PreTranslateMessage(MSG*) {

@@ -65,6 +65,10 @@ class CWnd {
     LONG GetStyle() const { return ::GetWindowLongA(m_hWnd, GWL_STYLE); }
     RECT GetClientRect() const;
     RECT GetWindowRect() const;
+    // Centres the window over its owner when that is visible and not
+    // minimised, otherwise over the work area of its monitor, and keeps it
+    // on that work area.
+    void CenterWindow() const;
     void Invalidate(bool bErase = true) const { ::InvalidateRect(m_hWnd, nullptr, bErase); }
     BOOL ShowWindow(int nCmdShow) const { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL EnableWindow(bool bEnable) const { return ::EnableWindow(m_hWnd, bEnable); }

@@ -49,10 +49,6 @@ void SetFontOf(HWND hControl, const CFont& font) {
     ::SendMessageA(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
 }
 
-setup_logic::Rect ToRect(const RECT& rc) {
-    return {rc.left, rc.top, rc.right, rc.bottom};
-}
-
 }  // namespace
 
 CSetupDlg::CSetupDlg(CWnd* pParent) : CDialog(IDD, pParent != nullptr ? pParent : GetMainWnd()) {}
@@ -186,7 +182,7 @@ void CSetupDlg::Place() {
     int x = 0;
     int y = 0;
     if (!g_hotKeyWindowPos.GetPlacement(&x, &y)) {
-        CentreWindow();
+        CenterWindow();
         return;
     }
     // A stored corner that leaves the caption on no screen (a monitor since
@@ -194,24 +190,6 @@ void CSetupDlg::Place() {
     RECT rcCaption = GetWindowRect();
     rcCaption.bottom = rcCaption.top + ::GetSystemMetrics(SM_CYCAPTION);
     if (::MonitorFromRect(&rcCaption, MONITOR_DEFAULTTONULL) == nullptr) {
-        CentreWindow();
+        CenterWindow();
     }
-}
-
-void CSetupDlg::CentreWindow() {
-    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
-    const bool bOverOwner = hOwner != nullptr && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner);
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    ::GetMonitorInfoA(
-        ::MonitorFromWindow(hOwner != nullptr ? hOwner : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
-        &monitor);
-    RECT rcArea = monitor.rcWork;
-    if (bOverOwner) {
-        ::GetWindowRect(hOwner, &rcArea);
-    }
-    const setup_logic::Point corner =
-        setup_logic::CentredCorner(ToRect(GetWindowRect()), ToRect(rcArea), ToRect(monitor.rcWork));
-    ::SetWindowPos(m_hWnd, nullptr, corner.x, corner.y, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -65,5 +65,4 @@ class CSetupDlg : public CDialog {
     // owner (else on the work area) when no position is stored or the stored
     // one would leave it on no screen at all.
     void Place();
-    void CentreWindow();
 };

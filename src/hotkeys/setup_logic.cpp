@@ -11,19 +11,6 @@ namespace {
 constexpr RegDword kCheckBits[kModifierChecks] = {HOTKEY_MOD_CONTROL, HOTKEY_MOD_ALT,
                                                   HOTKEY_MOD_SHIFT, HOTKEY_MOD_WIN};
 
-// The start of [nLow, nHigh) that puts a span of nSize centred on
-// [nAreaLow, nAreaHigh), moved to lie within [nLow, nHigh) where it fits.
-int CentredStart(int nSize, int nAreaLow, int nAreaHigh, int nLow, int nHigh) {
-    int nStart = nAreaLow + ((nAreaHigh - nAreaLow) - nSize) / 2;
-    if (nStart + nSize > nHigh) {
-        nStart = nHigh - nSize;
-    }
-    if (nStart < nLow) {
-        nStart = nLow;
-    }
-    return nStart;
-}
-
 }  // namespace
 
 std::vector<std::string> KeyListItems() {
@@ -58,11 +45,6 @@ RegDword ModifiersOfChecks(const ModifierChecks& checks) {
         }
     }
     return nModifiers;
-}
-
-Point CentredCorner(const Rect& rcWindow, const Rect& rcArea, const Rect& rcWork) {
-    return {CentredStart(rcWindow.Width(), rcArea.left, rcArea.right, rcWork.left, rcWork.right),
-            CentredStart(rcWindow.Height(), rcArea.top, rcArea.bottom, rcWork.top, rcWork.bottom)};
 }
 
 }  // namespace setup_logic

@@ -1,5 +1,7 @@
 #include "panel/remote_panel_dlg.h"
 
+#include <windowsx.h>
+
 #include <string>
 #include <utility>
 
@@ -382,8 +384,11 @@ void CRemotePanelDlg::OnLButtonDown(LPARAM lParam) {
         return;
     }
     Default();
-    // Drag the panel by any point of its background.
-    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+    // Drag the panel by any point of its background. A non-client message
+    // carries its point in screen coordinates; the click's is the client's.
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(m_hWnd, &pt);
+    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
 }
 
 bool CRemotePanelDlg::OnClose() {

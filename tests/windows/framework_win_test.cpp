@@ -2,6 +2,7 @@
 // pre-translation, and what happens when objects and windows part.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -385,6 +386,59 @@ TEST_F(WindowLayer, MenuCommandsTheMainWindowLeavesGoToTheApplication) {
     EXPECT_EQ(taken.size(), 2u);
     SetMainWnd(nullptr);
     dlg.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+POINT CentreOf(const RECT& rc) {
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+TEST_F(WindowLayer, ADialogItsInitialisationDidNotPlaceIsCentred) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+
+    // No owner: the middle of the work area.
+    {
+        TestDialog dlg;
+        ASSERT_TRUE(dlg.Create());
+        const POINT at = CentreOf(dlg.GetWindowRect());
+        const POINT work = CentreOf(monitor.rcWork);
+        EXPECT_LE(std::abs(at.x - work.x), 1);
+        EXPECT_LE(std::abs(at.y - work.y), 1);
+        dlg.DestroyWindow();
+    }
+
+    // A visible owner off the middle: over the owner.
+    TestDialog owner;
+    ASSERT_TRUE(owner.Create());
+    ::SetWindowPos(owner.m_hWnd, nullptr, 40, 60, 600, 400, SWP_NOZORDER | SWP_SHOWWINDOW);
+    {
+        TestDialog dlg(&owner);
+        ASSERT_TRUE(dlg.Create());
+        const POINT at = CentreOf(dlg.GetWindowRect());
+        const POINT over = CentreOf(owner.GetWindowRect());
+        EXPECT_LE(std::abs(at.x - over.x), 1);
+        EXPECT_LE(std::abs(at.y - over.y), 1);
+        dlg.DestroyWindow();
+    }
+
+    // One that placed itself stays where it went.
+    {
+        TestDialog dlg(&owner);
+        dlg.onInit = [](TestDialog& d) {
+            ::SetWindowPos(d.m_hWnd, nullptr, 7, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        };
+        ASSERT_TRUE(dlg.Create());
+        const RECT rc = dlg.GetWindowRect();
+        EXPECT_EQ(rc.left, 7);
+        EXPECT_EQ(rc.top, 9);
+        dlg.DestroyWindow();
+    }
+    owner.DestroyWindow();
 }
 
 }  // namespace

@@ -94,6 +94,13 @@ class Suite:
     def panel(self):
         return poll("the panel", self.helper.panel)
 
+    def shown_panel(self):
+        """The panel once it is on screen: it is made hidden, placed, then shown."""
+        def shown():
+            panel = self.helper.panel()
+            return panel if panel is not None and panel[0] else None
+        return poll("the panel on screen", shown)
+
     def visible(self):
         panel = self.helper.panel()
         return panel is not None and panel[0]
@@ -214,7 +221,8 @@ class Suite:
         back, mostly, inked = self.label_colours(IDC_STATUS)
         self.check(back == RED and mostly and inked > 0, "no device: 'NONE' in black on red",
                    f"background {back}, {inked} black pixels")
-        self.wine.screenshot(os.path.join(self.out, "panel_disconnected.png"), self.panel()[2])
+        self.wine.screenshot(os.path.join(self.out, "panel_disconnected.png"),
+                             self.shown_panel()[2])
 
         clicked = time.monotonic()
         self.click_control(IDC_WINDOW)
@@ -233,7 +241,7 @@ class Suite:
         self.check(back == GREEN and mostly and inked > 0,
                    "with the magnifier on COM3: 'ACTIVE Port 3' in black on green",
                    f"background {back}, {inked} black pixels")
-        self.wine.screenshot(os.path.join(self.out, "panel_connected.png"), self.panel()[2])
+        self.wine.screenshot(os.path.join(self.out, "panel_connected.png"), self.shown_panel()[2])
         self.check(sim.wait_for("the waiting press", 0, ["BW"] + LEVELS),
                    "the press made while disconnected goes out once connected: BW p3f w3f",
                    " ".join(sim.since(0)))
@@ -390,7 +398,7 @@ class Suite:
         """Dragged by its background, saved at Exit from the menu bar, restored."""
         sim = self.simulator("sim", 3)
         proc = self.start("-show")
-        _, _, before = self.panel()
+        _, _, before = self.shown_panel()
         self.connected(sim)
         window = self.helper.control(IDC_WINDOW)[1]
         x, y = window[0], (window[3] + before[3]) // 2  # background below WINDOW
@@ -441,7 +449,7 @@ class Suite:
         """Enter, Esc, space, arrows and paging keys on the panel do nothing."""
         sim = self.simulator("sim", 3)
         proc = self.start("-show")
-        _, _, rect = self.panel()
+        _, _, rect = self.shown_panel()
         first = self.connected(sim)
         window = self.helper.control(IDC_WINDOW)[1]
         self.click(window[0], (window[3] + rect[3]) // 2)  # the background: panel in front

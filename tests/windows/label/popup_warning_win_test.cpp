@@ -16,6 +16,8 @@ class PopupWarning : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(owner.Create());
+        // The owner in the top left corner, away from the screen's middle.
+        ::SetWindowPos(owner.m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         ASSERT_TRUE(warning.Create(&owner));
     }
     void TearDown() override { owner.DestroyWindow(); }
