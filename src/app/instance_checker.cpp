@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "framework/wnd.h"
 
@@ -9,6 +10,41 @@ namespace {
 
 constexpr char kMappingPrefix[] = "CInstanceChecker_MMF_";
 constexpr DWORD kBlockSize = sizeof(std::int32_t);
+
+// The file name of a process's program, without its folder; empty when the
+// process cannot be asked.
+std::string ProgramFileName(HANDLE hProcess) {
+    char szPath[MAX_PATH * 4] = {};
+    DWORD dwLength = sizeof szPath;
+    if (!::QueryFullProcessImageNameA(hProcess, 0, szPath, &dwLength)) {
+        return {};
+    }
+    const char* pszName = std::strrchr(szPath, '\\');
+    return pszName != nullptr ? pszName + 1 : szPath;
+}
+
+// True when hWnd is a window of this program: of this process, or of a
+// process running a program of the same file name. A handle read from the
+// block may by now name another program's window, which is never raised.
+bool IsWindowOfThisProgram(HWND hWnd) {
+    DWORD dwProcess = 0;
+    if (hWnd == nullptr || ::GetWindowThreadProcessId(hWnd, &dwProcess) == 0) {
+        return false;
+    }
+    if (dwProcess == ::GetCurrentProcessId()) {
+        return true;
+    }
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcess);
+    if (hProcess == nullptr) {
+        return false;
+    }
+    const std::string strTheirs = ProgramFileName(hProcess);
+    ::CloseHandle(hProcess);
+    const std::string strOurs = ProgramFileName(::GetCurrentProcess());
+    return !strTheirs.empty() &&
+           ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strTheirs.c_str(), -1,
+                            strOurs.c_str(), -1) == CSTR_EQUAL;
+}
 
 }  // namespace
 
@@ -106,7 +142,7 @@ HWND CInstanceChecker::ActivateOtherCopy() {
     HWND hWnd = static_cast<HWND>(LongToHandle(nHandle));
     // A handle of a window that is gone (or never was) is left alone: it could
     // by now name nothing, or another program's window.
-    if (hWnd != nullptr && !::IsWindow(hWnd)) {
+    if (hWnd != nullptr && (!::IsWindow(hWnd) || !IsWindowOfThisProgram(hWnd))) {
         hWnd = nullptr;
     }
     if (hWnd != nullptr) {

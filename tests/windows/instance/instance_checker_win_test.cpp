@@ -339,6 +339,35 @@ TEST(InstanceChecker, NullOrStaleHandleRaisesNothingAndTheCopyEnds) {
     EXPECT_EQ(::GetForegroundWindow(), other.m_hWnd);
 }
 
+TEST(InstanceChecker, HandleNamingAnotherProgramsWindowRaisesNothing) {
+    // The block's handle was recycled: it now names the taskbar, a window of
+    // the desktop's own process.
+    HWND hForeign = ::FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_NE(hForeign, nullptr) << "the virtual desktop has a taskbar";
+    DWORD dwForeign = 0;
+    ::GetWindowThreadProcessId(hForeign, &dwForeign);
+    ASSERT_NE(dwForeign, ::GetCurrentProcessId());
+
+    const std::string kForeign = TestName();
+    CHandle hBlock(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                        ("CInstanceChecker_MMF_" + kForeign).c_str()));
+    ASSERT_NE(hBlock.Get(), nullptr);
+    void* pView = ::MapViewOfFile(hBlock.Get(), FILE_MAP_WRITE, 0, 0, 4);
+    ASSERT_NE(pView, nullptr);
+    const std::int32_t nForeign = HandleToLong(hForeign);
+    std::memcpy(pView, &nForeign, sizeof nForeign);
+    ::UnmapViewOfFile(pView);
+
+    CForeground other;
+    CInstanceChecker guard(kForeign);
+    guard.TakeStartupLock();
+    EXPECT_TRUE(guard.IsAnotherCopyRunning());
+    EXPECT_EQ(guard.ActivateOtherCopy(), nullptr);
+    EXPECT_TRUE(MutexIsFree(kForeign));
+    PumpMessages(300);
+    EXPECT_EQ(::GetForegroundWindow(), other.m_hWnd);
+}
+
 TEST(InstanceChecker, MutexNameTakenByAnEventLeavesTheBlockToDecide) {
     const std::string kName = TestName();
     CHandle hSquatter(::CreateEventA(nullptr, TRUE, FALSE, kName.c_str()));
