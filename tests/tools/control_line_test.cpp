@@ -114,6 +114,9 @@ TEST(ControlLine, OutputAndLinkCommands) {
 
     EXPECT_TRUE(Parse("pace on").on);
     EXPECT_FALSE(Parse("pace off").on);
+    EXPECT_EQ(Parse("stall on").kind, Kind::Stall);
+    EXPECT_TRUE(Parse("stall on").on);
+    EXPECT_FALSE(Parse("stall off").on);
 
     EXPECT_EQ(Parse("unplug").kind, Kind::Unplug);
     ControlCommand replug = Parse("replug");
@@ -154,6 +157,8 @@ TEST(ControlLine, BadLinesAreRefusedWithAReason) {
                              "flood 1000001",
                              "pace",
                              "pace maybe",
+                             "stall",
+                             "stall on now",
                              "unplug now",
                              "status 1",
                              "quit please"}) {

@@ -394,6 +394,32 @@ TEST(SimPlug, HostCanCloseAndReopenWithoutLosingTheLine) {
     EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"?", "?", "?"}));
 }
 
+TEST(SimStall, HeldWritesFindNoRoomUntilReleasedAlsoAfterAReplug) {
+    SimProcess sim;
+    sim.Control("stall on");
+    ASSERT_GE(sim.WaitForLine("# stall on", kDeadline), 0);
+    for (int round = 0; round < 2; ++round) {
+        {
+            HostPort host(sim.LinkPath());
+            const char probe = '?';
+            errno = 0;
+            EXPECT_EQ(write(host.Fd(), &probe, 1), -1) << "round " << round;
+            EXPECT_EQ(errno, EAGAIN) << "round " << round;
+            pollfd pfd{host.Fd(), POLLOUT, 0};
+            EXPECT_EQ(poll(&pfd, 1, 100), 0) << "round " << round;
+        }
+        sim.Control("unplug");
+        sim.Control("replug");
+        ASSERT_GE(sim.WaitForLine("# replugged " + sim.LinkPath(), kDeadline), 0);
+    }
+    EXPECT_TRUE(sim.Commands().empty());
+    sim.Control("stall off");
+    ASSERT_GE(sim.WaitForLine("# stall off", kDeadline), 0);
+    HostPort host(sim.LinkPath());
+    host.Write("?\r\n");
+    EXPECT_EQ(host.ReadString(7), "V1.23\r\n");
+}
+
 TEST(SimFlood, DeliversBytesUntilStopped) {
     SimProcess sim;
     HostPort host(sim.LinkPath());

@@ -256,15 +256,15 @@ bool ParseControlLine(std::string_view line, ControlCommand& out, std::string& e
         return ParseNumber(NextWord(rest), kMaxFloodRate, out.rate, "flood rate", error) &&
                ExpectEnd(rest, "flood RATE", error);
     }
-    if (word == "pace") {
-        out.kind = Kind::Pace;
+    if (word == "pace" || word == "stall") {
+        out.kind = word == "pace" ? Kind::Pace : Kind::Stall;
         std::string_view setting = NextWord(rest);
         if (setting != "on" && setting != "off") {
-            error = "pace needs on or off";
+            error = std::string(word) + " needs on or off";
             return false;
         }
         out.on = setting == "on";
-        return ExpectEnd(rest, "pace", error);
+        return ExpectEnd(rest, word, error);
     }
     if (word == "replug") {
         out.kind = Kind::Replug;

@@ -36,6 +36,7 @@ struct ControlCommand {
         ChatterOff,  //
         Flood,       // rate: unsolicited bytes per second, 0 stops
         Pace,        // on: output paced at the wire rate
+        Stall,       // on: the host's output is held in its terminal (writes block)
         Unplug,      //
         Replug,      // path: empty for the last one
         Status,      //

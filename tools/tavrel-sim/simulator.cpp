@@ -156,6 +156,8 @@ Control commands (one per line; TEXT takes the escapes \r \n \t \\ \xHH):
   chatter off                stop that
   flood RATE                 send digits unasked at RATE bytes per second (0 stops)
   pace on|off                pace all output at 9600 baud (1.04 ms a byte)
+  stall on|off               stop taking the host's bytes: its writes find no
+                             room and never complete (kept across replugs)
   unplug                     remove the link and close the terminal
   replug [PATH]              a new terminal linked at PATH (default: the last one)
   status                     log "# state window=N lines=N options=N position=N width=N"
@@ -370,6 +372,9 @@ bool Simulator::Plug(const std::string& path, std::string& error) {
     m_output.clear();
     m_outputBlocked = false;
     m_nextSlot = Clock::now();
+    if (m_stall) {
+        ApplyStall();  // a new terminal starts stalled, too
+    }
     return true;
 }
 
@@ -377,6 +382,18 @@ void Simulator::RemoveOwnLink() {
     if (!m_linkPath.empty() && ReadLinkTarget(m_linkPath) == m_slaveName) {
         unlink(m_linkPath.c_str());
     }
+}
+
+// Holds or releases the host's output: the terminal's own output is stopped
+// (as by a received XOFF, but by us and whatever the host's flow settings),
+// so the host's writes find no room and block or fail with EAGAIN, and
+// nothing it sends reaches us, until released.
+bool Simulator::ApplyStall() {
+    if (tcflow(m_slave, m_stall ? TCOOFF : TCOON) != 0) {
+        Log("# error " + ErrnoText(m_stall ? "stall on" : "stall off"));
+        return false;
+    }
+    return true;
 }
 
 void Simulator::Unplug() {
@@ -446,6 +463,12 @@ void Simulator::Execute(const ControlCommand& command) {
             m_pace = command.on;
             m_nextSlot = now;
             Log(command.on ? "# pace on" : "# pace off");
+            break;
+        case Kind::Stall:
+            m_stall = command.on;
+            if (!IsPlugged() || ApplyStall()) {
+                Log(command.on ? "# stall on" : "# stall off");
+            }
             break;
         case Kind::Unplug:
             if (!IsPlugged()) {

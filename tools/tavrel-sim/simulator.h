@@ -99,6 +99,7 @@ class Simulator {
     void Unplug();
     bool IsPlugged() const { return m_master >= 0; }
     void RemoveOwnLink();
+    bool ApplyStall();
 
     void ApplyControlLine(std::string_view line);
     void Execute(const ControlCommand& command);
@@ -143,6 +144,7 @@ class Simulator {
     bool m_pace = false;
     Clock::time_point m_nextSlot;  // earliest time of the next paced byte
     bool m_outputBlocked = false;  // the master refused bytes: wait for POLLOUT
+    bool m_stall = false;          // the host's writes are held (stall on)
 
     std::string m_hostInput;
     std::string m_controlInput;
