@@ -1,7 +1,10 @@
 #include "hotkeys/setup_dlg.h"
 
+#include <utility>
+
 #include "app/window_pos_section.h"
 #include "hotkeys/setup_logic.h"
+#include "panel/window_dpi_win.h"
 
 namespace {
 
@@ -32,12 +35,10 @@ constexpr int kGroupPointTenths = 120;
 constexpr int kItemPointTenths = 100;
 
 // Arial bold at a size in tenths of a point, its pixel height taken from the
-// screen's vertical resolution.
-void CreatePointFont(CFont& font, int nPointTenths) {
+// vertical resolution of the dialog's screen.
+void CreatePointFont(CFont& font, int nPointTenths, UINT nDpi) {
     LOGFONTA lf = {};
-    HDC hdcScreen = ::GetDC(nullptr);
-    lf.lfHeight = -::MulDiv(nPointTenths, ::GetDeviceCaps(hdcScreen, LOGPIXELSY), 720);
-    ::ReleaseDC(nullptr, hdcScreen);
+    lf.lfHeight = -::MulDiv(nPointTenths, static_cast<int>(nDpi), 720);
     lf.lfWeight = FW_BOLD;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = PROOF_QUALITY;
@@ -113,11 +114,28 @@ BOOL CSetupDlg::OnInitDialog() {
     Place();
     g_hotKeySettings.Load();
 
-    CreatePointFont(m_fontGroup, kGroupPointTenths);
-    CreatePointFont(m_fontItem, kItemPointTenths);
+    const UINT nDpi = DpiOfWindow(m_hWnd);
+    CreatePointFont(m_fontGroup, kGroupPointTenths, nDpi);
+    CreatePointFont(m_fontItem, kItemPointTenths, nDpi);
     // Sized to its caption in the dialog's own font, before it gets its own.
     m_chkEnable.AttachGroupById(IDC_HOTKEYS_AREA, FALSE);
+    GiveFonts();
 
+    m_chkEnable.SetChecked(g_hotKeySettings.m_bEnabled ? BST_CHECKED : BST_UNCHECKED);
+    for (CWideDropCombo& combo : m_cboKey) {
+        FillKeyCombo(combo);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        SelectKeyInCombo(m_cboKey[i], g_hotKeySettings.m_strKey[i]);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        SetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
+    }
+    m_layout.Record(m_hWnd);
+    return TRUE;  // the focus goes to the first control, OK
+}
+
+void CSetupDlg::GiveFonts() {
     SetFontOf(m_chkEnable, m_fontItem);
     for (int nId : kGroupBoxes) {
         SetFontOf(GetDlgItem(nId), m_fontGroup);
@@ -133,18 +151,22 @@ BOOL CSetupDlg::OnInitDialog() {
     for (CWideDropCombo& combo : m_cboKey) {
         SetFontOf(combo, m_fontItem);
     }
+}
 
-    m_chkEnable.SetChecked(g_hotKeySettings.m_bEnabled ? BST_CHECKED : BST_UNCHECKED);
-    for (CWideDropCombo& combo : m_cboKey) {
-        FillKeyCombo(combo);
-    }
-    for (int i = 0; i < kHotKeyCount; ++i) {
-        SelectKeyInCombo(m_cboKey[i], g_hotKeySettings.m_strKey[i]);
-    }
-    for (int i = 0; i < kHotKeyCount; ++i) {
-        SetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
-    }
-    return TRUE;  // the focus goes to the first control, OK
+void CSetupDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
+    MoveToSuggestedRect(m_hWnd, lParam);
+    // The system may have laid the template out again itself; the dialog's
+    // own record makes the result the same wherever it runs.
+    m_layout.Apply(m_hWnd, nDpi);
+    // The fonts the dialog made are its own to make anew; the controls get
+    // the new ones before the old ones are deleted.
+    CFont fontGroup;
+    CFont fontItem;
+    CreatePointFont(fontGroup, kGroupPointTenths, nDpi);
+    CreatePointFont(fontItem, kItemPointTenths, nDpi);
+    std::swap(m_fontGroup, fontGroup);
+    std::swap(m_fontItem, fontItem);
+    GiveFonts();
 }
 
 void CSetupDlg::OnOK() {
@@ -173,6 +195,10 @@ void CSetupDlg::OnDestroy() {
 LRESULT CSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
         OnDestroy();
+    }
+    if (message == WM_DPICHANGED) {
+        OnDpiChanged(HIWORD(wParam), lParam);
+        return 0;
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }

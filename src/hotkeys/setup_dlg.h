@@ -18,6 +18,7 @@
 #include "framework/dialog.h"
 #include "framework/gdi.h"
 #include "hotkeys/hot_key_settings.h"
+#include "panel/window_dpi_win.h"
 #include "resource.h"
 
 class CSetupDlg : public CDialog {
@@ -49,8 +50,9 @@ class CSetupDlg : public CDialog {
     CGroupEnableCheck m_chkEnable;
     CWideDropCombo m_cboKey[kHotKeyCount];
     ModifierGroup m_chkModifiers[kHotKeyCount];
-    CFont m_fontGroup;  // the six group boxes
-    CFont m_fontItem;   // every other control that gets a font
+    CFont m_fontGroup;    // the six group boxes
+    CFont m_fontItem;     // every other control that gets a font
+    CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
 
   protected:
     void DoDataExchange() override;
@@ -58,9 +60,16 @@ class CSetupDlg : public CDialog {
     void OnOK() override;
     void OnCancel() override;
     void OnDestroy();
+    // WM_DPICHANGED: the dialog has moved to a screen of nDpi dots per inch.
+    // It takes the rectangle the system suggests, lays its controls out
+    // again and makes its two fonts anew for the new scale.
+    void OnDpiChanged(UINT nDpi, LPARAM lParam);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    // m_fontGroup to the group boxes, m_fontItem to the other controls that
+    // get a font (OK and Cancel keep the dialog's).
+    void GiveFonts();
     // Puts the dialog where it was last closed, or centred over its visible
     // owner (else on the work area) when no position is stored or the stored
     // one would leave it on no screen at all.

@@ -27,10 +27,14 @@ UINT DeviceDpi(HWND hWnd) {
     return nDpi > 0 ? static_cast<UINT>(nDpi) : 0;
 }
 
+// A combo box, also of a version the activation context chose: its class
+// name may then carry the version before a '!'.
 bool IsComboBox(HWND hWnd) {
-    char szClass[16] = {};
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    return ::lstrcmpiA(szClass, "ComboBox") == 0;
+    char szClass[256] = {};
+    const int nLength = ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    constexpr int kName = 8;  // "ComboBox"
+    return nLength >= kName && ::lstrcmpiA(szClass + nLength - kName, "ComboBox") == 0 &&
+           (nLength == kName || szClass[nLength - kName - 1] == '!');
 }
 
 }  // namespace
@@ -74,11 +78,14 @@ void CDpiLayout::Record(HWND hDlg) {
         RECT rc = {};
         ::GetWindowRect(hChild, &rc);
         if (IsComboBox(hChild)) {
+            // The list's rectangle from the box's top edge; only its height
+            // is taken, as not every system reports it in screen coordinates.
+            // Its result is not looked at: some systems answer 0 (CB_OKAY).
             RECT rcDropped = {};
-            if (::SendMessageA(hChild, CB_GETDROPPEDCONTROLRECT, 0,
-                               reinterpret_cast<LPARAM>(&rcDropped)) != 0 &&
-                rcDropped.bottom > rc.bottom) {
-                rc.bottom = rcDropped.bottom;
+            ::SendMessageA(hChild, CB_GETDROPPEDCONTROLRECT, 0,
+                           reinterpret_cast<LPARAM>(&rcDropped));
+            if (rcDropped.bottom - rcDropped.top > rc.bottom - rc.top) {
+                rc.bottom = rc.top + (rcDropped.bottom - rcDropped.top);
             }
         }
         ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);

@@ -415,11 +415,13 @@ TEST_F(RemotePanel, TheStatusLabelFollowsTheLinkAndTheDebugLineIsShownByShiftCli
     PumpMessages(50);
     EXPECT_TRUE(m_panel.m_drags.empty());
 
-    // A plain click drags the panel from the point clicked.
-    const LPARAM drag = MAKELPARAM(12, 34);
-    m_panel.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, drag);
+    // A plain click drags the panel from the point clicked, which the drag
+    // message carries in screen coordinates.
+    m_panel.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 34));
     ASSERT_TRUE(WaitFor([&] { return !m_panel.m_drags.empty(); }));
-    EXPECT_EQ(m_panel.m_drags.front(), drag);
+    POINT ptScreen = {12, 34};
+    ::ClientToScreen(m_panel.m_hWnd, &ptScreen);
+    EXPECT_EQ(m_panel.m_drags.front(), MAKELPARAM(ptScreen.x, ptScreen.y));
     EXPECT_FALSE(Visible(m_panel.m_lblDebugInfo));
 }
 
