@@ -7,9 +7,11 @@
 
 The icon (resource 128) is a magnifying glass over three lines of text: a
 black ring and handle, a yellow lens with dark text lines, all outlined in
-white so that it stands out on dark and light task bars alike. It holds a
-32 x 32 and a 16 x 16 image of 256 colours (8 bits per pixel with a 256-entry
-palette and a 1-bit transparency mask). The panel's background (bitmap 141) is
+white so that it stands out on dark and light task bars alike. It holds an
+image for each size Windows asks for at 100 % to 200 % scaling (small icons
+of 16, 20, 24 and 32 pixels, large ones of 32, 40, 48 and 64), each of 256
+colours (8 bits per pixel with a 256-entry palette and a 1-bit transparency
+mask), so that no size is a smaller or larger picture stretched. The panel's background (bitmap 141) is
 4 x 4 white pixels, 24 bits per pixel.
 """
 import argparse
@@ -22,6 +24,9 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 ICON_PATH = os.path.join(HERE, "icon", "tavrel_remote.ico")
 BITMAP_PATH = os.path.join(HERE, "bitmap", "panel_background.bmp")
+# The icon's images, in the order of its directory: 32 and 16 first, as the
+# icon always had them, then the sizes of larger scales.
+ICON_SIZES = (32, 16, 64, 48, 40, 24, 20)
 
 # Palette indexes; the remaining entries of the 256 are black.
 TRANSPARENT, BLACK, WHITE, YELLOW, INK = 0, 1, 2, 3, 4
@@ -51,6 +56,9 @@ def draw_icon(size):
     # Text lines inside the lens: (centre y, half height), clipped to the lens.
     if size >= 32:
         lines = [(cy - 4.0 * s, 0.9 * s), (cy, 0.9 * s), (cy + 4.0 * s, 0.9 * s)]
+    elif size >= 20:
+        # Three lines still fit, each at least a pixel high.
+        lines = [(cy - 4.0 * s, 0.55), (cy, 0.55), (cy + 4.0 * s, 0.55)]
     else:
         lines = [(cy - 2.0, 0.55), (cy + 1.0, 0.55)]
     rows = []
@@ -99,10 +107,10 @@ def icon_image(rows):
 
 
 def make_icon():
-    images = [icon_image(draw_icon(size)) for size in (32, 16)]
+    images = [icon_image(draw_icon(size)) for size in ICON_SIZES]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
-    for size, image in zip((32, 16), images):
+    for size, image in zip(ICON_SIZES, images):
         out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 8, len(image), offset)
         offset += len(image)
     for image in images:
@@ -166,7 +174,7 @@ def main():
             f.write(data)
     if args.png:
         os.makedirs(args.png, exist_ok=True)
-        for size in (32, 16):
+        for size in ICON_SIZES:
             with open(os.path.join(args.png, f"icon{size}.png"), "wb") as f:
                 f.write(png(draw_icon(size)))
     return 0

@@ -618,13 +618,16 @@ int Luminance(const BYTE* pBgr) {
     return (pBgr[2] * 299 + pBgr[1] * 587 + pBgr[0] * 114) / 1000;
 }
 
-TEST(Icon, HoldsA32And16PixelPictureOf256Colours) {
+// A 32 and a 16 pixel picture, and one for every size Windows asks for at
+// 125 % to 200 % scaling (small icons 20, 24, 32; large ones 40, 48, 64).
+TEST(Icon, HoldsAPictureOf256ColoursForEverySizeUpTo200Percent) {
     const Bytes group = Resource(128, RT_GROUP_ICON);
     ASSERT_NE(group.p, nullptr);
     ASSERT_EQ(Get<WORD>(group, 2), 1) << "an icon group";
-    ASSERT_EQ(Get<WORD>(group, 4), 2) << "two images";
-    const int kSizes[] = {32, 16};
-    for (int i = 0; i < 2; i++) {
+    const int kSizes[] = {32, 16, 64, 48, 40, 24, 20};
+    constexpr int kImages = static_cast<int>(sizeof kSizes / sizeof kSizes[0]);
+    ASSERT_EQ(Get<WORD>(group, 4), kImages);
+    for (int i = 0; i < kImages; i++) {
         const int nSize = kSizes[i];
         SCOPED_TRACE(std::to_string(nSize) + " x " + std::to_string(nSize));
         const std::size_t nEntry = 6 + 14 * static_cast<std::size_t>(i);
@@ -648,12 +651,14 @@ TEST(Icon, HoldsA32And16PixelPictureOf256Colours) {
         const std::size_t nPalette = sizeof bih;
         const std::size_t nPixels = nPalette + 256 * 4;
         const std::size_t nMask = nPixels + static_cast<std::size_t>(nSize * nSize);
-        ASSERT_EQ(image.n, nMask + static_cast<std::size_t>(nSize) * 4);
+        // Mask rows are padded to whole 32-bit words.
+        const int nMaskStride = (nSize + 31) / 32 * 4;
+        ASSERT_EQ(image.n, nMask + static_cast<std::size_t>(nSize * nMaskStride));
         // A picture with a see-through background and light and dark parts.
         int nOpaque = 0, nDarkest = 255, nLightest = 0;
         for (int y = 0; y < nSize; y++) {
             for (int x = 0; x < nSize; x++) {
-                const std::size_t nBit = static_cast<std::size_t>(y * 4 * 8 + x);
+                const std::size_t nBit = static_cast<std::size_t>(y * nMaskStride * 8 + x);
                 if (image.p[nMask + nBit / 8] & (0x80 >> (nBit % 8))) {
                     continue;
                 }
