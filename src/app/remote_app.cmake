@@ -5,7 +5,7 @@ if(WIN32)
                         shell32)
 
   add_executable(TavrelRemote WIN32 ${CMAKE_CURRENT_LIST_DIR}/main_win.cpp)
-  target_link_libraries(TavrelRemote PRIVATE tavrel_remote_app tavrel_resources)
+  target_link_libraries(TavrelRemote PRIVATE tavrel_remote_app tavrel_resources tavrel_manifest)
 
   # The help document Help Contents opens lives beside the program.
   set(help_source ${PROJECT_SOURCE_DIR}/res/help/TavrelRemote.html)
