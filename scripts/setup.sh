@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 wine xvfb xdotool x11-utils imagemagick socat procps
   fonts-liberation python3 nsis
+  clang libclang-rt-14-dev
 )
 
 missing=()

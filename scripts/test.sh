@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: native (plain, AddressSanitizer+UBSan,
-# ThreadSanitizer) and Windows (cross-built, run under wine).
+# ThreadSanitizer), the fuzz harnesses for a short time, and Windows
+# (cross-built, run under wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,9 +20,18 @@ run_preset() {
 }
 
 # The native build comes first: the Windows tests use its simulator.
-for preset in native native-asan native-tsan windows; do
+for preset in native native-asan native-tsan; do
   run_preset "$preset"
 done
+
+# Each libFuzzer harness for a short fixed time; a crash fails the run and
+# leaves its input in build/fuzz/artifacts/.
+echo "=== fuzz"
+if ! bash scripts/fuzz.sh --seconds 25; then
+  failed+=(fuzz)
+fi
+
+run_preset windows
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
