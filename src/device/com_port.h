@@ -21,6 +21,12 @@ class ISerialPort {
     // Writes nLength bytes one at a time. Returns nLength, or 0 when the port is
     // not open or nLength <= 0. A byte that could not be written is not reported.
     virtual int WriteBytes(const std::uint8_t* pBytes, int nLength) = 0;
+    // Whether every byte of the last WriteBytes was taken by the driver (false
+    // when one failed or was still pending after its wait; also false when
+    // nothing could be written). Taken is not delivered: the device may still
+    // never see a byte that the driver accepted. A port that cannot tell
+    // counts every write as whole.
+    virtual bool LastWriteWhole() const { return true; }
     // Number of bytes waiting in the driver's input queue; 0 when not open.
     virtual int GetInputCount() = 0;
     // Takes up to nLimit of the bytes already queued, never waiting for more.
@@ -39,6 +45,7 @@ class CComPort final : public ISerialPort {
     bool Open(int nPort, int nBaud) override;
     bool Close() override;
     int WriteBytes(const std::uint8_t* pBytes, int nLength) override;
+    bool LastWriteWhole() const override { return m_bLastWriteWhole; }
     int GetInputCount() override;
     int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override;
     bool IsOpen() const override;
@@ -52,10 +59,13 @@ class CComPort final : public ISerialPort {
     static void SetPortPath(int nPort, const std::string& strPath);
 
   private:
+    // True when the driver took the byte; a byte that fails or is still
+    // pending after the bounded wait is dropped and gives false.
     bool WriteOneByte(std::uint8_t byte);
 
     // Handles and the two OVERLAPPED records on Windows, the descriptor on POSIX.
     struct Platform;
     std::unique_ptr<Platform> m_p;
     bool m_bOpened = false;  // true only after a fully successful Open
+    bool m_bLastWriteWhole = true;
 };

@@ -154,7 +154,7 @@ bool CComPort::WriteOneByte(std::uint8_t byte) {
                 }
             }
         }
-        return true;  // a byte that cannot go out is dropped
+        return false;  // a byte that cannot go out is dropped
     }
 }
 

@@ -151,10 +151,10 @@ bool CComPort::WriteOneByte(std::uint8_t byte) {
         return true;
     }
     if (::GetLastError() != ERROR_IO_PENDING) {
-        return true;  // the byte is dropped
+        return false;  // the byte is dropped
     }
-    m_p->Finish(m_p->ovWrite, kWriteWaitMs);
-    return true;
+    // Still pending after the wait: cancelled, and then it went out or not.
+    return m_p->Finish(m_p->ovWrite, kWriteWaitMs) == 1;
 }
 
 int CComPort::GetInputCount() {

@@ -94,7 +94,7 @@ void CDeviceLink::WriteDebugLine(const char* pszReply, const char* pszVerdict) {
     FormatProbeLine(m_szDebugInfo, kDebugInfoSize, m_nPort, pszReply, m_nReplyMs, pszVerdict);
 }
 
-void CDeviceLink::SendCommand(const char* pszCommand) {
+bool CDeviceLink::SendCommand(const char* pszCommand) {
     char szBuffer[kCommandLimit + 3];  // text, CR, LF, terminator
     const int nText = static_cast<int>(strnlen(pszCommand, kCommandLimit));
     std::memcpy(szBuffer, pszCommand, nText);
@@ -102,6 +102,7 @@ void CDeviceLink::SendCommand(const char* pszCommand) {
     szBuffer[nText + 1] = '\n';
     szBuffer[nText + 2] = '\0';
     Port().WriteBytes(reinterpret_cast<const std::uint8_t*>(szBuffer), nText + 2);
+    return Port().LastWriteWhole();
 }
 
 void CDeviceLink::FlushInput() {
@@ -111,7 +112,9 @@ void CDeviceLink::FlushInput() {
 
 bool CDeviceLink::CheckDevice() {
     FlushInput();
-    SendCommand("?");
+    // A probe whose bytes did not all go out is still waited for: it fails in
+    // its 200 ms, which keeps the loss of a stuck line to the designed pace.
+    m_bWriteFailed = !SendCommand("?");
     Wait(kProbeStepMs);
     m_nReplyMs = kProbeStepMs;
     int nSteps = kProbeStepMs;
@@ -130,6 +133,7 @@ bool CDeviceLink::CheckDevice() {
         if (Port().GetInputCount() >= kAnswerLength) {
             readReply();
             if (IsProbeAnswer(szReply)) {
+                m_bWriteFailed = false;
                 WriteDebugLine(szReply, "ok");
                 return true;
             }
@@ -164,12 +168,15 @@ bool CDeviceLink::SendLevel(bool bPosition) {
         nSent = bPosition ? m_nSentPosition : m_nSentWidth;
         chLetter = bPosition ? 'p' : 'w';
     }
-    if (nSent == nWanted) {
+    if (nSent == nWanted || m_bWriteFailed) {
         return false;
     }
     char szCommand[8];
     std::snprintf(szCommand, sizeof szCommand, "%c%02x", chLetter, nWanted);
-    SendCommand(szCommand);
+    if (!SendCommand(szCommand)) {
+        m_bWriteFailed = true;  // not recorded as sent: it goes out again later
+        return false;
+    }
     Wait(kPollMs);
     (bPosition ? m_nSentPosition : m_nSentWidth) = nWanted;
     return true;
@@ -178,12 +185,23 @@ bool CDeviceLink::SendLevel(bool bPosition) {
 bool CDeviceLink::SendButtonPress(char chButton, Flag* pPending) {
     // Taking the flag clears it before the press goes out, so a press that
     // arrives meanwhile stays pending for the next cycle.
-    if (!pPending->exchange(0)) {
+    if (m_bWriteFailed || !pPending->exchange(0)) {
         return false;
     }
     char szCommand[8];
     std::snprintf(szCommand, sizeof szCommand, "B%c", chButton);
-    SendCommand(szCommand);
+    if (!SendCommand(szCommand)) {
+        // Not (wholly) on the wire: the press is put back and goes out after
+        // the next probe that gets through, on this port or the next one
+        // found. A press meanwhile is the same press (one flag holds one).
+        // What the link cannot know: whether the magnifier saw the bytes the
+        // driver did take, or acts on a cut command.
+        pPending->store(1);
+        m_bWriteFailed = true;
+        m_nSentPosition = -1;
+        m_nSentWidth = -1;
+        return false;
+    }
     Wait(kPollMs);
     m_nSentPosition = -1;
     m_nSentWidth = -1;

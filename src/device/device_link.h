@@ -56,7 +56,8 @@ class CDeviceLink {
     bool CheckDevice();
     bool SendButtonPress(char chButton, Flag* pPending);
     bool SendLevel(bool bPosition);
-    void SendCommand(const char* pszCommand);
+    // True when every byte of the command was taken by the port.
+    bool SendCommand(const char* pszCommand);
     void FlushInput();
 
     // Link thread body.
@@ -87,6 +88,10 @@ class CDeviceLink {
     bool m_bStatusChanged = false;
     int m_nSentPosition = -1;
     int m_nSentWidth = -1;
+    // A command did not go out whole (the line is stuck or gone): presses and
+    // levels wait in the record until a probe gets through again, instead of
+    // being taken and lost, and each of them costing the write waits again.
+    bool m_bWriteFailed = false;
 
     // Poll cycles completed since the thread started. Watchers (the console
     // remote, the benchmark) use it to know that a cycle has gone by: once the

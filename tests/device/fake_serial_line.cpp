@@ -131,6 +131,7 @@ bool FakeSerialLine::Close() {
 
 int FakeSerialLine::WriteBytes(const std::uint8_t* pBytes, int nLength) {
     std::lock_guard<std::mutex> guard(m_mutex);
+    m_bLastWriteWhole = false;
     if (m_nOpen == 0) {
         if (nLength > 0) {
             ++m_nWritesWhileClosed;
@@ -142,6 +143,7 @@ int FakeSerialLine::WriteBytes(const std::uint8_t* pBytes, int nLength) {
     }
     const Setup* pSetup = CurrentSetup(m_nOpen);
     const bool bListening = pSetup && pSetup->kind == Kind::Present;
+    m_bLastWriteWhole = bListening;
     Port& port = m_ports[m_nOpen];
     for (int i = 0; i < nLength; ++i) {
         m_writes.push_back({m_nNow, m_nOpen, pBytes[i]});
@@ -160,6 +162,11 @@ int FakeSerialLine::WriteBytes(const std::uint8_t* pBytes, int nLength) {
         }
     }
     return nLength;
+}
+
+bool FakeSerialLine::LastWriteWhole() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_bLastWriteWhole;
 }
 
 int FakeSerialLine::GetInputCount() {

@@ -88,6 +88,8 @@ class FakeSerialLine final : public ISerialPort {
     bool Open(int nPort, int nBaud) override;
     bool Close() override;
     int WriteBytes(const std::uint8_t* pBytes, int nLength) override;
+    // False after a write to a port that is gone (unplugged while open).
+    bool LastWriteWhole() const override;
     int GetInputCount() override;
     int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override;
     bool IsOpen() const override;
@@ -116,6 +118,7 @@ class FakeSerialLine final : public ISerialPort {
     Port m_ports[kPorts + 1];
     int m_nOpen = 0;
     int m_nWritesWhileClosed = 0;
+    bool m_bLastWriteWhole = true;
     std::vector<Write> m_writes;
     std::vector<PortCall> m_calls;
     std::function<void()> m_fnCloseHook;

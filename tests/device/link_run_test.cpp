@@ -267,6 +267,37 @@ TEST(Poll, RepeatedPressesAndLevelChanges) {
               (Texts_t{"BO", "p80", "w80", "BO", "p80", "w80", "wab", "?"}));
 }
 
+// The port gone under a press: its bytes cannot be written, so the press is
+// put back, nothing more is tried until a probe gets through, and it goes out
+// once after the next connection.
+TEST(Poll, APressThatCouldNotBeWrittenGoesOutOnceAfterTheNextConnection) {
+    VirtualLink v;
+    v.line.SetDevice(1, FakeSerialLine::Answer());
+    v.line.SetMissing(1, 2000);
+    v.line.SetDevice(1, FakeSerialLine::Answer(), 4000);
+    v.At(2000, [&v] { v.link.m_bWindowPending = 1; });
+    StopAt(v, 7000);
+    v.RunToEnd();
+
+    std::vector<std::int64_t> lost, delivered;
+    for (const auto& c : v.line.Commands()) {
+        if (c.text == "BW") {
+            (c.nTime >= 2000 && c.nTime < 4000 ? lost : delivered).push_back(c.nTime);
+        }
+    }
+    EXPECT_EQ(lost.size(), 1u) << "tried once while the port was gone";
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_GE(delivered[0], 4000);
+    EXPECT_EQ(v.link.m_bWindowPending, 0);
+    const auto after = Texts(v.line.CommandsSince(delivered[0]));
+    ASSERT_GE(after.size(), 3u);
+    EXPECT_EQ(Texts_t(after.begin(), after.begin() + 3), (Texts_t{"BW", "p80", "w80"}));
+    // Between the failed press and the failing keep-alive nothing else was written.
+    const auto gone = Texts(v.line.CommandsSince(lost[0] + 1));
+    ASSERT_FALSE(gone.empty());
+    EXPECT_EQ(gone.front(), "?");
+}
+
 TEST(Poll, LostLinkRescansFromCom1AndResendsBothLevels) {
     VirtualLink v;
     v.line.SetDevice(3, FakeSerialLine::Answer());

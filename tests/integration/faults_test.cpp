@@ -279,4 +279,68 @@ TEST(LinkFaults, AFloodLeavesMemoryFlatAndTheLinkComesBackAfterIt) {
     EXPECT_TRUE(runner.Stop());
 }
 
+// ---- a magnifier that stops reading, and an unplug under a press -----------
+
+// Each byte then waits its bounded 1000 ms and is dropped: the keep-alive
+// probe cannot go out, fails, and the link is lost; a stop is still obeyed
+// within the waits.
+TEST(LinkFaults, AMagnifierThatStopsReadingIsLostAtTheNextProbe) {
+    SimProcess magnifier;
+    PortMap ports({magnifier.LinkPath()});
+    CDeviceLink link;
+    LinkRunner runner(link);
+    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+    ASSERT_GE(magnifier.WaitForLine("w80", 5s), 0);
+
+    magnifier.Control("stall on");
+    ASSERT_GE(magnifier.WaitForLine("# stall on", 5s), 0);
+    const auto stalled = Clock::now();
+    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected == 0; }, 20s));
+    const double lost = Seconds(Clock::now() - stalled);
+    std::printf("[ figure ] stalled line to lost: %.2f s\n", lost);
+    EXPECT_FALSE(link.m_port.IsOpen() && link.m_nPort == 1 && link.m_bConnected);
+
+    // While it scans the stalled port again, a stop ends the thread.
+    ASSERT_TRUE(WaitFor([&] { return link.m_nPort == 1; }, 10s));
+    const auto stopAsked = Clock::now();
+    EXPECT_TRUE(runner.Stop(20s));
+    std::printf("[ figure ] stop while the line is stalled: %.2f s\n",
+                Seconds(Clock::now() - stopAsked));
+    EXPECT_FALSE(link.m_port.IsOpen());
+}
+
+// What the link knows: whether the driver took every byte of the command.
+// What it cannot know: whether the magnifier saw the bytes the driver took,
+// or acted on a command cut short. The simulator is stalled so that the
+// command's byte-by-byte writes take seconds, and unplugged in the middle.
+TEST(LinkFaults, APressCutShortByAnUnplugStaysInTheRecordAndGoesOutOnce) {
+    SimProcess magnifier;
+    PortMap ports({magnifier.LinkPath()});
+    CDeviceLink link;
+    LinkRunner runner(link);
+    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+    ASSERT_GE(magnifier.WaitForLine("w80", 5s), 0);
+
+    magnifier.Control("stall on");
+    ASSERT_GE(magnifier.WaitForLine("# stall on", 5s), 0);
+    link.m_bWindowPending = 1;
+    // Taken from the record: the writes have begun (each byte waits 1000 ms).
+    ASSERT_TRUE(WaitFor([&] { return link.m_bWindowPending == 0; }, 5s));
+    magnifier.Control("unplug");
+    ASSERT_TRUE(WaitFor([&] { return link.m_bWindowPending != 0; }, 10s))
+        << "the press that never went out was lost from the record";
+    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected == 0; }, 20s));
+
+    magnifier.Control("stall off");
+    magnifier.Control("replug");
+    const int replugAt = magnifier.WaitForLine("# replugged " + magnifier.LinkPath(), 5s);
+    ASSERT_GE(replugAt, 0);
+    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+    ASSERT_GE(magnifier.WaitForLine("w80", 5s, replugAt), 0);
+    const auto commands = magnifier.Commands();
+    EXPECT_EQ(Count(commands, "BW"), 1);
+    EXPECT_EQ(link.m_bWindowPending, 0);
+    EXPECT_TRUE(runner.Stop());
+}
+
 }  // namespace
