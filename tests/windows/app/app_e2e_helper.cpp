@@ -29,6 +29,32 @@
 //                   exit code after a blank; "0" while it runs
 //   kill ID         ends process ID (launched here); "ok"
 //   exit            posts the Exit command to the panel; "ok" or "none"
+//   setup           "HWND VISIBLE L T R B" of the Setup Hot Keys dialog, or "none"
+//   sctl ID         "VISIBLE ENABLED CHECK L T R B TEXT" of control ID of the
+//                   Setup Hot Keys dialog (CHECK is BM_GETCHECK, -1 when the
+//                   control is no button), or "none"
+//   senabled ID...  one character per ID: "1" enabled, "0" disabled, "-" no
+//                   such control of the Setup Hot Keys dialog
+//   combo ID        "COUNT SEL DROPPED DROPWIDTH FIRST LAST SELTEXT" of a key
+//                   list of the Setup Hot Keys dialog ("-" for a missing text)
+//   droplist ID     "1 L T R B CLIENTWIDTH TOPINDEX CURSEL" of that key
+//                   list's drop-down list while it is dropped, else "0"
+//   listitem ID N   "L T R B" of item N in that drop-down list
+//   extent ID TEXT  the width in pixels of TEXT in the font of control ID of
+//                   the Setup Hot Keys dialog
+//   msgbox          "L T R B<tab>CAPTION<tab>TEXT": the OK button and texts of
+//                   a shown message box, or "none"
+//   regget SECTION NAME         "dword N", "sz TEXT" or "missing": value NAME
+//                               of the settings section SECTION
+//   regset SECTION NAME dword N / regset SECTION NAME sz TEXT
+//                               writes a value as a hand edit would; "ok"
+//   regdump SECTION "NAME=TYPE:VALUE" of every value of the section, sorted,
+//                   tab-separated; "missing" without the key
+//   notepad         the text in notepad's edit box, or "none"
+//   notepadrect     "L T R B" of notepad's window while it is shown, or "none"
+//   workarea        "L T R B" of the primary screen's work area
+//   dismiss         cancels a Setup Hot Keys dialog and OKs a message box of
+//                   the program's that a failed check left open; "ok"
 //   quit            ends the helper
 #include <windows.h>
 
@@ -36,6 +62,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -49,6 +76,8 @@ namespace {
 constexpr const char* kPanelTitle = "Quorvane - Tavrel Plus Remote";
 constexpr const char* kSettingsKey = "Software\\Quorvane\\Tavrel Plus Remote";
 constexpr const char* kWarningText = "Tavrel Plus Not Detected";
+constexpr const char* kSetupTitle = "Setup Hot Keys";
+constexpr const char* kAppName = "Tavrel Plus Remote";
 
 std::string Hex(unsigned long long v) {
     char sz[32];
@@ -246,6 +275,332 @@ std::string PopupLine() {
                                                                                        : "none";
 }
 
+// ---- the Setup Hot Keys dialog, message boxes and notepad ----
+
+HWND SetupDialog() {
+    return ::FindWindowA(nullptr, kSetupTitle);
+}
+
+HWND SetupControl(int nId) {
+    HWND hDialog = SetupDialog();
+    return hDialog != nullptr ? ::GetDlgItem(hDialog, nId) : nullptr;
+}
+
+bool IsButton(HWND hWnd) {
+    char sz[32] = {};
+    ::GetClassNameA(hWnd, sz, sizeof sz);
+    return _stricmp(sz, "Button") == 0;
+}
+
+std::string SetupLine() {
+    HWND hDialog = SetupDialog();
+    RECT rc = {};
+    if (hDialog == nullptr || !::GetWindowRect(hDialog, &rc)) {
+        return "none";
+    }
+    return Hex(reinterpret_cast<ULONG_PTR>(hDialog)) + ' ' +
+           (::IsWindowVisible(hDialog) ? "1 " : "0 ") + Rect(rc);
+}
+
+std::string SetupControlLine(int nId) {
+    HWND hCtl = SetupControl(nId);
+    RECT rc = {};
+    if (hCtl == nullptr || !::GetWindowRect(hCtl, &rc)) {
+        return "none";
+    }
+    const LRESULT nCheck = IsButton(hCtl) ? ::SendMessageA(hCtl, BM_GETCHECK, 0, 0) : -1;
+    char sz[256] = {};
+    ::GetWindowTextA(hCtl, sz, sizeof sz);
+    return std::string(::IsWindowVisible(hCtl) ? "1 " : "0 ") +
+           (::IsWindowEnabled(hCtl) ? "1 " : "0 ") + std::to_string(nCheck) + ' ' + Rect(rc) + ' ' +
+           sz;
+}
+
+// One snapshot of many controls, so that "all at once" is one look.
+std::string SetupEnabledLine(std::istringstream& in) {
+    std::string strOut;
+    int nId = 0;
+    while (in >> nId) {
+        HWND hCtl = SetupControl(nId);
+        strOut += hCtl == nullptr ? '-' : ::IsWindowEnabled(hCtl) ? '1' : '0';
+    }
+    return strOut;
+}
+
+// Another process's list texts come back as the control keeps them, in
+// UTF-16, whichever character set the request was made in.
+std::string ComboItem(HWND hCombo, LRESULT nItem) {
+    const LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nItem), 0);
+    if (nItem < 0 || nLength <= 0) {
+        return "-";
+    }
+    std::wstring strWide(static_cast<std::size_t>(nLength) + 1, L'\0');
+    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nItem),
+                   reinterpret_cast<LPARAM>(strWide.data()));
+    char sz[256] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, strWide.c_str(), -1, sz, sizeof sz, nullptr, nullptr);
+    return sz;
+}
+
+std::string ComboLine(int nId) {
+    HWND hCombo = SetupControl(nId);
+    if (hCombo == nullptr) {
+        return "none";
+    }
+    const LRESULT nCount = ::SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
+    const LRESULT nSel = ::SendMessageA(hCombo, CB_GETCURSEL, 0, 0);
+    std::ostringstream out;
+    out << nCount << ' ' << nSel << ' ' << ::SendMessageA(hCombo, CB_GETDROPPEDSTATE, 0, 0) << ' '
+        << ::SendMessageA(hCombo, CB_GETDROPPEDWIDTH, 0, 0) << ' ' << ComboItem(hCombo, 0) << ' '
+        << ComboItem(hCombo, nCount - 1) << ' ' << ComboItem(hCombo, nSel);
+    return out.str();
+}
+
+// The list a drop-down combo box shows is a top-level window of its own; the
+// combo box's process has at most one on screen.
+struct ListSearch {
+    DWORD dwProcess;
+    HWND hList;
+};
+
+BOOL CALLBACK FindDropList(HWND hWnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<ListSearch*>(lParam);
+    char sz[16] = {};
+    DWORD dwProcess = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcess);
+    ::GetClassNameA(hWnd, sz, sizeof sz);
+    if (dwProcess == search->dwProcess && _stricmp(sz, "ComboLBox") == 0 &&
+        ::IsWindowVisible(hWnd)) {
+        search->hList = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The combo box's list while it is dropped, else null.
+HWND DropList(int nId) {
+    HWND hCombo = SetupControl(nId);
+    if (hCombo == nullptr || !::SendMessageA(hCombo, CB_GETDROPPEDSTATE, 0, 0)) {
+        return nullptr;
+    }
+    ListSearch search = {0, nullptr};
+    ::GetWindowThreadProcessId(hCombo, &search.dwProcess);
+    ::EnumWindows(FindDropList, reinterpret_cast<LPARAM>(&search));
+    return search.hList;
+}
+
+std::string DropListLine(int nId) {
+    HWND hList = DropList(nId);
+    RECT rc = {}, rcClient = {};
+    if (hList == nullptr || !::GetWindowRect(hList, &rc) || !::GetClientRect(hList, &rcClient)) {
+        return "0";
+    }
+    std::ostringstream out;
+    out << "1 " << Rect(rc) << ' ' << rcClient.right << ' '
+        << ::SendMessageA(hList, LB_GETTOPINDEX, 0, 0) << ' '
+        << ::SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    return out.str();
+}
+
+std::string ListItemLine(int nId, int nItem) {
+    HWND hList = DropList(nId);
+    RECT rc = {};
+    if (hList == nullptr || ::SendMessageA(hList, LB_GETITEMRECT, static_cast<WPARAM>(nItem),
+                                           reinterpret_cast<LPARAM>(&rc)) == LB_ERR) {
+        return "none";
+    }
+    ::MapWindowPoints(hList, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return Rect(rc);
+}
+
+std::string ExtentLine(int nId, const std::string& strText) {
+    HWND hCtl = SetupControl(nId);
+    if (hCtl == nullptr) {
+        return "none";
+    }
+    HDC hdc = ::GetDC(hCtl);
+    HGDIOBJ hOld =
+        ::SelectObject(hdc, reinterpret_cast<HFONT>(::SendMessageA(hCtl, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    ::GetTextExtentPoint32A(hdc, strText.c_str(), static_cast<int>(strText.size()), &extent);
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(hCtl, hdc);
+    return std::to_string(extent.cx);
+}
+
+// A message box: a visible dialog captioned with the program's name that has
+// an OK button and a static text.
+BOOL CALLBACK FindMessageBox(HWND hWnd, LPARAM lParam) {
+    char szClass[16] = {}, szCaption[64] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    ::GetWindowTextA(hWnd, szCaption, sizeof szCaption);
+    if (::IsWindowVisible(hWnd) && std::strcmp(szClass, "#32770") == 0 &&
+        std::strcmp(szCaption, kAppName) == 0 && ::GetDlgItem(hWnd, IDOK) != nullptr) {
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindStaticText(HWND hWnd, LPARAM lParam) {
+    char szClass[16] = {}, szText[256] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (_stricmp(szClass, "Static") == 0 && ::GetWindowTextA(hWnd, szText, sizeof szText) > 0) {
+        *reinterpret_cast<std::string*>(lParam) = szText;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string MessageBoxLine() {
+    HWND hBox = nullptr;
+    ::EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&hBox));
+    RECT rc = {};
+    if (hBox == nullptr || !::GetWindowRect(::GetDlgItem(hBox, IDOK), &rc)) {
+        return "none";
+    }
+    std::string strText;
+    ::EnumChildWindows(hBox, FindStaticText, reinterpret_cast<LPARAM>(&strText));
+    return Rect(rc) + '\t' + kAppName + '\t' + strText;
+}
+
+// ---- any section of the program's settings ----
+
+std::string SectionKey(const std::string& strSection) {
+    return std::string(kSettingsKey) + '\\' + strSection;
+}
+
+std::string ValueText(DWORD dwType, const std::vector<BYTE>& data) {
+    if (dwType == REG_DWORD && data.size() == sizeof(DWORD)) {
+        DWORD dw = 0;
+        std::memcpy(&dw, data.data(), sizeof dw);
+        return "dword " + std::to_string(dw);
+    }
+    if (dwType == REG_SZ) {
+        std::string strText(data.begin(), data.end());
+        strText.resize(std::strlen(strText.c_str()));
+        return "sz " + strText;
+    }
+    return "type" + std::to_string(dwType);
+}
+
+std::string RegGet(const std::string& strSection, const std::string& strName) {
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, SectionKey(strSection).c_str(), 0, KEY_READ, &hKey) !=
+        ERROR_SUCCESS) {
+        return "missing";
+    }
+    DWORD dwType = 0, cb = 0;
+    std::vector<BYTE> data;
+    LONG nResult = ::RegQueryValueExA(hKey, strName.c_str(), nullptr, &dwType, nullptr, &cb);
+    if (nResult == ERROR_SUCCESS) {
+        data.resize(cb);
+        nResult = ::RegQueryValueExA(hKey, strName.c_str(), nullptr, &dwType, data.data(), &cb);
+        data.resize(cb);
+    }
+    ::RegCloseKey(hKey);
+    return nResult == ERROR_SUCCESS ? ValueText(dwType, data) : "missing";
+}
+
+std::string RegSet(const std::string& strSection, const std::string& strName,
+                   const std::string& strType, const std::string& strValue) {
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, SectionKey(strSection).c_str(), 0, nullptr, 0,
+                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS) {
+        return "error the key could not be made";
+    }
+    LONG nResult = ERROR_INVALID_PARAMETER;
+    if (strType == "dword") {
+        const DWORD dw = static_cast<DWORD>(std::strtoul(strValue.c_str(), nullptr, 10));
+        nResult = ::RegSetValueExA(hKey, strName.c_str(), 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&dw), sizeof dw);
+    } else if (strType == "sz") {
+        nResult = ::RegSetValueExA(hKey, strName.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(strValue.c_str()),
+                                   static_cast<DWORD>(strValue.size() + 1));
+    }
+    ::RegCloseKey(hKey);
+    return nResult == ERROR_SUCCESS ? "ok" : "error " + std::to_string(nResult);
+}
+
+std::string RegDump(const std::string& strSection) {
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, SectionKey(strSection).c_str(), 0, KEY_READ, &hKey) !=
+        ERROR_SUCCESS) {
+        return "missing";
+    }
+    std::vector<std::string> values;
+    for (DWORD i = 0;; ++i) {
+        char szName[256] = {};
+        DWORD cchName = sizeof szName, dwType = 0;
+        std::vector<BYTE> data(1024);
+        DWORD cb = static_cast<DWORD>(data.size());
+        const LONG nResult =
+            ::RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, data.data(), &cb);
+        if (nResult == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (nResult != ERROR_SUCCESS) {
+            ::RegCloseKey(hKey);
+            return "error " + std::to_string(nResult);
+        }
+        data.resize(cb);
+        values.push_back(std::string(szName) + '=' + ValueText(dwType, data));
+    }
+    ::RegCloseKey(hKey);
+    std::sort(values.begin(), values.end());
+    std::string strOut;
+    for (const std::string& value : values) {
+        strOut += (strOut.empty() ? "" : "\t") + value;
+    }
+    return strOut;
+}
+
+// GetWindowText gives another process's control only the text it was made
+// with; what the user typed is asked for.
+std::string NotepadText() {
+    HWND hNotepad = ::FindWindowA("Notepad", nullptr);
+    HWND hEdit =
+        hNotepad != nullptr ? ::FindWindowExA(hNotepad, nullptr, "Edit", nullptr) : nullptr;
+    wchar_t szText[1024] = {};
+    DWORD_PTR nResult = 0;
+    if (hEdit == nullptr ||
+        !::SendMessageTimeoutW(hEdit, WM_GETTEXT, sizeof szText / sizeof szText[0],
+                               reinterpret_cast<LPARAM>(szText), SMTO_ABORTIFHUNG, 5000,
+                               &nResult)) {
+        return "none";
+    }
+    char sz[1024] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, szText, -1, sz, sizeof sz, nullptr, nullptr);
+    return sz;
+}
+
+std::string NotepadRect() {
+    HWND hNotepad = ::FindWindowA("Notepad", nullptr);
+    RECT rc = {};
+    return hNotepad != nullptr && ::IsWindowVisible(hNotepad) && ::GetWindowRect(hNotepad, &rc)
+               ? Rect(rc)
+               : "none";
+}
+
+std::string WorkAreaLine() {
+    RECT rc = {};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rc, 0);
+    return Rect(rc);
+}
+
+std::string Dismiss() {
+    HWND hBox = nullptr;
+    ::EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&hBox));
+    if (hBox != nullptr) {
+        ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+    }
+    if (SetupDialog() != nullptr) {
+        ::PostMessageA(SetupDialog(), WM_COMMAND, IDCANCEL, 0);
+    }
+    return "ok";
+}
+
 // Processes started by "launch", by id.
 std::map<DWORD, HANDLE> g_processes;
 
@@ -349,6 +704,61 @@ std::string Answer(const std::string& strLine) {
     }
     if (strVerb == "exit") {
         return PostExit();
+    }
+    if (strVerb == "setup") {
+        return SetupLine();
+    }
+    if (strVerb == "sctl" && !strArg.empty()) {
+        return SetupControlLine(std::atoi(strArg.c_str()));
+    }
+    if (strVerb == "senabled") {
+        std::istringstream ids(strLine.substr(strVerb.size()));
+        return SetupEnabledLine(ids);
+    }
+    if (strVerb == "combo" && !strArg.empty()) {
+        return ComboLine(std::atoi(strArg.c_str()));
+    }
+    if (strVerb == "droplist" && !strArg.empty()) {
+        return DropListLine(std::atoi(strArg.c_str()));
+    }
+    if (strVerb == "listitem" && !strArg.empty()) {
+        int nItem = -1;
+        in >> nItem;
+        return ListItemLine(std::atoi(strArg.c_str()), nItem);
+    }
+    if (strVerb == "extent" && !strArg.empty()) {
+        std::string strText;
+        in >> strText;
+        return ExtentLine(std::atoi(strArg.c_str()), strText);
+    }
+    if (strVerb == "msgbox") {
+        return MessageBoxLine();
+    }
+    if (strVerb == "regget" && !strArg.empty()) {
+        std::string strName;
+        in >> strName;
+        return RegGet(strArg, strName);
+    }
+    if (strVerb == "regset" && !strArg.empty()) {
+        std::string strName, strType, strValue;
+        in >> strName >> strType;
+        std::getline(in >> std::ws, strValue);
+        return RegSet(strArg, strName, strType, strValue);
+    }
+    if (strVerb == "regdump" && !strArg.empty()) {
+        return RegDump(strArg);
+    }
+    if (strVerb == "notepad") {
+        return NotepadText();
+    }
+    if (strVerb == "notepadrect") {
+        return NotepadRect();
+    }
+    if (strVerb == "workarea") {
+        return WorkAreaLine();
+    }
+    if (strVerb == "dismiss") {
+        return Dismiss();
     }
     return "error unknown request '" + strLine + "'";
 }
