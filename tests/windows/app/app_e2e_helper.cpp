@@ -55,8 +55,22 @@
 //   workarea        "L T R B" of the primary screen's work area
 //   dismiss         cancels a Setup Hot Keys dialog and OKs a message box of
 //                   the program's that a failed check left open; "ok"
+//   counters        "PID HANDLES GDI USER PRIVATEKIB CPUMS" of the panel's process:
+//                   its handle count, GDI and USER objects, private bytes in
+//                   KiB and user+kernel CPU time in ms; "none" without a panel
+//   regraw SECTION NAME         "TYPE SIZE HEX": value NAME of the section as
+//                               raw bytes, or "missing"
+//   regraw SECTION NAME TYPE HEX  writes TYPE (a number) with those bytes; "ok"
+//   regdel SECTION NAME         removes the value; "ok" (also when missing)
+//   squat event     holds an event named as the program's start-up lock
+//   squat block HEX holds the program's shared block with the 32-bit value
+//                   HEX in it ("notepad": notepad's window); "ok"
+//   unsquat         lets go of what squat holds; "ok"
+//   window CLASS    "HWND VISIBLE ICONIC" of the first top-level window of
+//                   class CLASS, or "none"; "minwindow CLASS" minimises it
 //   quit            ends the helper
 #include <windows.h>
+#include <psapi.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -645,6 +659,171 @@ std::string Kill(DWORD dwId) {
     return "ok";
 }
 
+// ---- the fault rows: counters of the program, raw registry values, the guard's names ----
+
+std::string CountersLine() {
+    HWND hPanel = Panel();
+    DWORD dwProcess = 0;
+    if (hPanel == nullptr || ::GetWindowThreadProcessId(hPanel, &dwProcess) == 0) {
+        return "none";
+    }
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, dwProcess);
+    if (hProcess == nullptr) {
+        return "none";
+    }
+    DWORD dwHandles = 0;
+    ::GetProcessHandleCount(hProcess, &dwHandles);
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    ::GetProcessMemoryInfo(hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                           sizeof memory);
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    ::GetProcessTimes(hProcess, &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& ft) {
+        return ((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) /
+               10000;
+    };
+    // Wine answers these only for the calling process; the system's process
+    // list has the handle count and the private bytes of every process.
+    SIZE_T nPrivate = memory.PrivateUsage;
+    if (dwHandles == 0 || nPrivate == 0) {
+        ULONG cb = 1 << 20;
+        std::vector<BYTE> list(cb);
+        if (::NtQuerySystemInformation(SystemProcessInformation, list.data(), cb, &cb) == 0) {
+            for (std::size_t at = 0;;) {
+                const auto* pInfo =
+                    reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(list.data() + at);
+                if (reinterpret_cast<ULONG_PTR>(pInfo->UniqueProcessId) == dwProcess) {
+                    dwHandles = dwHandles != 0 ? dwHandles : pInfo->HandleCount;
+                    nPrivate = nPrivate != 0 ? nPrivate : pInfo->PrivatePageCount;
+                    break;
+                }
+                if (pInfo->NextEntryOffset == 0) {
+                    break;
+                }
+                at += pInfo->NextEntryOffset;
+            }
+        }
+    }
+    std::ostringstream out;
+    out << dwProcess << ' ' << dwHandles << ' ' << ::GetGuiResources(hProcess, GR_GDIOBJECTS) << ' '
+        << ::GetGuiResources(hProcess, GR_USEROBJECTS) << ' ' << nPrivate / 1024 << ' '
+        << ms(kernel) + ms(user);
+    ::CloseHandle(hProcess);
+    return out.str();
+}
+
+std::string RawValueKey(const std::string& strSection) {
+    return std::string(kSettingsKey) + '\\' + strSection;
+}
+
+std::string RegRawGet(const std::string& strSection, const std::string& strName) {
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RawValueKey(strSection).c_str(), 0, KEY_READ, &hKey) !=
+        ERROR_SUCCESS) {
+        return "missing";
+    }
+    DWORD dwType = 0, cb = 0;
+    LONG nResult = ::RegQueryValueExA(hKey, strName.c_str(), nullptr, &dwType, nullptr, &cb);
+    std::vector<BYTE> data(cb + 1);
+    if (nResult == ERROR_SUCCESS) {
+        nResult = ::RegQueryValueExA(hKey, strName.c_str(), nullptr, &dwType, data.data(), &cb);
+    }
+    ::RegCloseKey(hKey);
+    if (nResult != ERROR_SUCCESS) {
+        return "missing";
+    }
+    std::string strOut = std::to_string(dwType) + ' ' + std::to_string(cb) + ' ';
+    for (DWORD i = 0; i < cb; ++i) {
+        char sz[3];
+        std::snprintf(sz, sizeof sz, "%02x", data[i]);
+        strOut += sz;
+    }
+    return strOut;
+}
+
+std::string RegRawSet(const std::string& strSection, const std::string& strName, DWORD dwType,
+                      const std::string& strHex) {
+    std::vector<BYTE> data;
+    for (std::size_t i = 0; i + 1 < strHex.size(); i += 2) {
+        data.push_back(static_cast<BYTE>(std::strtoul(strHex.substr(i, 2).c_str(), nullptr, 16)));
+    }
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, RawValueKey(strSection).c_str(), 0, nullptr, 0,
+                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS) {
+        return "error the key could not be made";
+    }
+    const LONG nResult = ::RegSetValueExA(hKey, strName.c_str(), 0, dwType, data.data(),
+                                          static_cast<DWORD>(data.size()));
+    ::RegCloseKey(hKey);
+    return nResult == ERROR_SUCCESS ? "ok" : "error " + std::to_string(nResult);
+}
+
+std::string RegDelete(const std::string& strSection, const std::string& strName) {
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RawValueKey(strSection).c_str(), 0, KEY_SET_VALUE,
+                        &hKey) != ERROR_SUCCESS) {
+        return "ok";
+    }
+    ::RegDeleteValueA(hKey, strName.c_str());
+    ::RegCloseKey(hKey);
+    return "ok";
+}
+
+// Objects held under the guard's names until "unsquat".
+std::vector<HANDLE> g_squatted;
+
+std::string Squat(const std::string& strKind, const std::string& strValue) {
+    if (strKind == "event") {
+        HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, "Tavrel Remote App");
+        if (h == nullptr) {
+            return "error " + std::to_string(::GetLastError());
+        }
+        g_squatted.push_back(h);
+        return "ok";
+    }
+    if (strKind != "block") {
+        return "error squat event|block";
+    }
+    DWORD dwValue = static_cast<DWORD>(std::strtoul(strValue.c_str(), nullptr, 16));
+    if (strValue == "notepad") {
+        dwValue =
+            static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(::FindWindowA("Notepad", nullptr)));
+    }
+    HANDLE h = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                    "CInstanceChecker_MMF_Tavrel Remote App");
+    if (h == nullptr) {
+        return "error " + std::to_string(::GetLastError());
+    }
+    void* pView = ::MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, 4);
+    if (pView != nullptr) {
+        std::memcpy(pView, &dwValue, sizeof dwValue);
+        ::UnmapViewOfFile(pView);
+    }
+    g_squatted.push_back(h);
+    return "ok";
+}
+
+std::string Unsquat() {
+    for (HANDLE h : g_squatted) {
+        ::CloseHandle(h);
+    }
+    g_squatted.clear();
+    return "ok";
+}
+
+std::string WindowLine(const std::string& strClass, bool bMinimise) {
+    HWND hWnd = ::FindWindowA(strClass.c_str(), nullptr);
+    if (hWnd == nullptr) {
+        return "none";
+    }
+    if (bMinimise) {
+        ::ShowWindow(hWnd, SW_MINIMIZE);
+    }
+    return Hex(reinterpret_cast<ULONG_PTR>(hWnd)) + ' ' + (::IsWindowVisible(hWnd) ? "1 " : "0 ") +
+           (::IsIconic(hWnd) ? "1" : "0");
+}
+
 std::string Answer(const std::string& strLine) {
     std::istringstream in(strLine);
     std::string strVerb, strArg;
@@ -760,6 +939,34 @@ std::string Answer(const std::string& strLine) {
     }
     if (strVerb == "dismiss") {
         return Dismiss();
+    }
+    if (strVerb == "counters") {
+        return CountersLine();
+    }
+    if (strVerb == "regraw" && !strArg.empty()) {
+        std::string strName, strType, strHex;
+        in >> strName >> strType >> strHex;
+        return strType.empty()
+                   ? RegRawGet(strArg, strName)
+                   : RegRawSet(strArg, strName,
+                               static_cast<DWORD>(std::strtoul(strType.c_str(), nullptr, 10)),
+                               strHex);
+    }
+    if (strVerb == "regdel" && !strArg.empty()) {
+        std::string strName;
+        in >> strName;
+        return RegDelete(strArg, strName);
+    }
+    if (strVerb == "squat" && !strArg.empty()) {
+        std::string strValue;
+        in >> strValue;
+        return Squat(strArg, strValue);
+    }
+    if (strVerb == "unsquat") {
+        return Unsquat();
+    }
+    if ((strVerb == "window" || strVerb == "minwindow") && !strArg.empty()) {
+        return WindowLine(strArg, strVerb == "minwindow");
     }
     return "error unknown request '" + strLine + "'";
 }
