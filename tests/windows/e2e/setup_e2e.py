@@ -107,6 +107,11 @@ class SetupSuite(Suite):
         return dict(visible=True, rect=(left, top, right, bottom), client=client,
                     top=top_index, sel=sel)
 
+    def dropped(self, ctl_id):
+        """The key list's drop-down list while it is on screen, else None."""
+        drop = self.droplist(ctl_id)
+        return drop if drop["visible"] else None
+
     def click_ctl(self, ctl_id, dx=None):
         """Clicks a control of the dialog in its middle, or dx pixels in from its left."""
         left, top, right, bottom = self.ctl(ctl_id)[2]
@@ -127,7 +132,7 @@ class SetupSuite(Suite):
         is on the key, and the click on the item is what chooses it."""
         ctl_id = ROWS[action][KEY]
         self.click_ctl(ctl_id)
-        poll(f"{action}'s key list dropped", lambda: self.droplist(ctl_id)["visible"])
+        poll(f"{action}'s key list dropped", lambda: self.dropped(ctl_id))
         wanted = KEY_LIST.index(name)
         seen = {"sel": None, "reads": 0}
 
@@ -243,8 +248,12 @@ class SetupSuite(Suite):
         mark = sim.mark()
         before = self.helper.ask("notepad").count("x")
         self.key(*combos, "x")
-        poll("the letter after the keys in notepad",
-             lambda: self.helper.ask("notepad").count("x") > before)
+        try:
+            poll("the letter after the keys in notepad",
+                 lambda: self.helper.ask("notepad").count("x") > before)
+        except Failure as e:  # a hot key that acted may have taken the focus
+            raise Failure(f"{what}: {e} (in front: '{self.helper.foreground()}', on the wire: "
+                          f"{' '.join(sim.since(mark)) or 'nothing'})")
         sent = sim.quiet_after(mark)
         return self.check(sent == [], f"{what}: nothing on the wire", " ".join(sent))
 
@@ -319,13 +328,13 @@ class SetupSuite(Suite):
                    f"{[(c['count'], c['first'], c['last']) for c in lists.values()]}")
         ctl_id = ROWS["Window"][KEY]
         self.click_ctl(ctl_id)
-        drop = poll("the Window key list dropped", lambda: (lambda d: d if d["visible"] else None)(
-            self.droplist(ctl_id)))
+        drop = poll("the Window key list dropped", lambda: self.dropped(ctl_id))
         box = self.ctl(ctl_id)[2]
         needed = {name: int(self.helper.ask(f"extent {ctl_id} {name}"))
                   for name in ("Pg-Down", "Up-Arrow")}
         width = drop["rect"][2] - drop["rect"][0]
-        self.check(width > box[2] - box[0] and all(drop["client"] >= n + 4 for n in needed.values()),
+        fits = all(drop["client"] >= n + 4 for n in needed.values())
+        self.check(width > box[2] - box[0] and fits,
                    "the dropped list is wider than its box, wide enough for 'Pg-Down' and "
                    "'Up-Arrow' beside its scroll bar",
                    f"list {width} wide, {drop['client']} inside, box {box[2] - box[0]}, "
@@ -335,7 +344,7 @@ class SetupSuite(Suite):
                   f"{box[2] - box[0]}x{box[3] - box[1]} px at {box[:2]}; 'Pg-Down' "
                   f"{needed['Pg-Down']} px, 'Up-Arrow' {needed['Up-Arrow']} px")
         self.key("Escape")
-        poll("the key list closed", lambda: not self.droplist(ctl_id)["visible"])
+        poll("the key list closed", lambda: not self.dropped(ctl_id))
         self.check(self.dialog() is not None, "Escape closes the dropped list, not the dialog")
         self.close_with(IDCANCEL)
         self.check(self.helper.ask("regdump HotKeys") == "missing",
@@ -383,7 +392,8 @@ class SetupSuite(Suite):
         self.check(others == ("dword 1", "dword 2", "sz F7", "sz F10"),
                    "the other rows are stored as they stood", f"{others}")
         self.notepad()
-        self.keys_act(sim, ["alt+shift+w"], ["BW"] + LEVELS, "alt+shift+w over notepad presses WINDOW")
+        self.keys_act(sim, ["alt+shift+w"], ["BW"] + LEVELS,
+                      "alt+shift+w over notepad presses WINDOW")
         self.keys_act(sim, ["ctrl+F6", "ctrl+F7"], ["BL"] + LEVELS,
                       "ctrl+F6 no longer acts (ctrl+F7 after it)")
         self.exit_by_helper(proc)
@@ -479,7 +489,8 @@ class SetupSuite(Suite):
         self.keys_act(sim, ["ctrl+F11"], ["p3e"], "the actions after Lines are registered")
         self.check(self.message_box() is None, "one message only")
         # POSITION is one step down now: the press goes out with p3e.
-        self.keys_act(sim, ["ctrl+F6"], ["BW", "p3e", "w3f"], "ctrl+F6 presses WINDOW, the first one")
+        self.keys_act(sim, ["ctrl+F6"], ["BW", "p3e", "w3f"],
+                      "ctrl+F6 presses WINDOW, the first one")
         self.keys_act(sim, ["ctrl+F7", "ctrl+F12"], ["p3f"],
                       "Lines has no hot key: ctrl+F7 does nothing (ctrl+F12 after it)")
         self.exit_by_helper(proc)
