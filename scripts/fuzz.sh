@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (preset "fuzz": clang, AddressSanitizer and
 # UBSan) and runs each for a fixed time, then prints a line of figures per
-# harness: executions, executions per second, coverage (edges and features),
-# corpus size, and the crashes found.
+# harness: executions, executions per second, coverage (edges reached of the
+# instrumented ones, and features), corpus size, and the crashes found.
 #
 #   scripts/fuzz.sh                       every harness for 25 s (what CI runs)
 #   scripts/fuzz.sh --minutes 5           every harness for 5 minutes
@@ -66,17 +66,18 @@ run_one() {
 # One line of figures from a harness's log.
 report() {
     local t=$1 rc=$2 log=$build/logs/$t.log
-    local done_line runs rate cov ft corp
+    local done_line runs rate cov pcs ft corp
     done_line=$(grep -E '^#[0-9]+[[:space:]]+(DONE|pulse|NEW|REDUCE|INITED)' "$log" | tail -1 || true)
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$done_line")
+    pcs=$(sed -n 's/^INFO: Loaded 1 PC tables (\([0-9]*\) PCs).*/\1/p' "$log" | head -1)
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$done_line")
     corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9]*[a-zA-Z]*\).*/\1/p' <<<"$done_line")
     local found
     found=$(grep -c -E '^(==[0-9]+==ERROR|.*invariant failed|SUMMARY: (Address|Undefined)|.*runtime error)' "$log" || true)
-    printf '%-10s %4ss  runs %-10s exec/s %-7s cov %-5s ft %-6s corpus %-12s %s\n' \
-        "$t" "$seconds" "${runs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" \
+    printf '%-10s %4ss  runs %-10s exec/s %-7s cov %-10s ft %-6s corpus %-12s %s\n' \
+        "$t" "$seconds" "${runs:-?}" "${rate:-?}" "${cov:-?}/${pcs:-?}" "${ft:-?}" "${corp:-?}" \
         "$([ "$rc" -eq 0 ] && echo "no crash" || echo "FAILED (exit $rc, $found error lines)")"
 }
 
