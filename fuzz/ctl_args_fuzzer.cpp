@@ -11,16 +11,9 @@
 #include <vector>
 
 #include "ctl_options.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                      \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                     \
-        }                                                                                     \
-    } while (0)
 
 bool IsActionWord(const std::string& arg) {
     return arg == "window" || arg == "lines" || arg == "options" || arg == "position" ||

@@ -12,16 +12,9 @@
 
 #include "hotkeys/key_names.h"
 #include "hotkeys/setup_logic.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                      \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                     \
-        }                                                                                     \
-    } while (0)
 
 struct Name {
     std::string text;

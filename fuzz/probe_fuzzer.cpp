@@ -23,16 +23,9 @@
 #include <vector>
 
 #include "device/device_link.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                      \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                     \
-        }                                                                                     \
-    } while (0)
 
 struct Piece {
     int nArrivalMs;

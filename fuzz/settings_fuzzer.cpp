@@ -27,16 +27,9 @@
 #include "app/memory_settings_store.h"
 #include "app/window_pos_section.h"
 #include "hotkeys/hot_key_settings.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                      \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                     \
-        }                                                                                     \
-    } while (0)
 
 const char* const kBase = "Software\\Quorvane\\Tavrel Plus Remote\\";
 const char* const kSectionNames[] = {"HotKeys", "MainWindow", "HotKeyWindow", "Other"};

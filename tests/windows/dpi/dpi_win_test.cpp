@@ -72,20 +72,6 @@ SIZE TextExtent(HFONT hFont, const std::string& text) {
     return size;
 }
 
-int IconWidth(HICON hIcon) {
-    ICONINFO info = {};
-    if (hIcon == nullptr || !::GetIconInfo(hIcon, &info)) {
-        return 0;
-    }
-    BITMAP bm = {};
-    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
-    if (info.hbmColor != nullptr) {
-        ::DeleteObject(info.hbmColor);
-    }
-    ::DeleteObject(info.hbmMask);
-    return bm.bmWidth;
-}
-
 // The rectangle of hButton's tool in whichever tooltip of this thread has
 // it; an empty one when none has.
 RECT ToolRect(HWND hButton) {
@@ -121,13 +107,7 @@ std::vector<DWORD> CaptureWindow(HWND hWnd, int w, int h) {
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages(50);
     ::GdiFlush();
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = PixelFormat(w, h);
     std::vector<DWORD> pixels;
     HDC hdcWindow = ::GetWindowDC(hWnd);
     HDC hdcMem = ::CreateCompatibleDC(hdcWindow);

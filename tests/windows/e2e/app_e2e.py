@@ -11,7 +11,6 @@ prints one line per check, "ok   ..." or "FAIL ...". The exit status is 1 when
 any check failed. Pictures of the panel and of the tray menu land in DIR.
 """
 
-import argparse
 import os
 import shutil
 import sys
@@ -20,7 +19,7 @@ import traceback
 
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
 from harness import (DEADLINE, Failure, Helper, Simulator, Wine, centre, commonest, menu_rows,
-                     poll, stop_process, winpath)
+                     poll, stop_process, winpath, scenario_main)
 
 IDC_WINDOW, IDC_LINES, IDC_OPTIONS = 1000, 1001, 1002
 IDC_POSITION_BAR, IDC_WIDTH_BAR, IDC_STATUS = 1003, 1004, 1007
@@ -492,30 +491,7 @@ class Suite:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build_dir")
-    parser.add_argument("simulator")
-    parser.add_argument("exe")
-    parser.add_argument("helper")
-    parser.add_argument("--out", default=".")
-    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
-                        help="some of: " + ", ".join(Suite.SCENARIOS))
-    args = parser.parse_intermixed_args()
-    unknown = [name for name in args.scenarios if name not in Suite.SCENARIOS]
-    if unknown:
-        parser.error(f"unknown scenario {', '.join(unknown)}")
-    for path in (args.simulator, args.exe, args.helper):
-        if not os.path.exists(path):
-            print(f"app_e2e: {path} is missing; build it first", file=sys.stderr)
-            return 1
-    try:
-        suite = Suite(args)
-    except Failure as e:
-        print(f"app_e2e: {e}", file=sys.stderr)
-        return 1
-    failures = suite.run(args.scenarios or Suite.SCENARIOS)
-    print(f"{failures} check(s) failed" if failures else "all checks passed")
-    return 1 if failures else 0
+    return scenario_main("app_e2e", __doc__, Suite, Suite.SCENARIOS)
 
 
 if __name__ == "__main__":

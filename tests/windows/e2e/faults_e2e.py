@@ -14,7 +14,6 @@ status is 1 when any check failed. Timings are printed; only bounds with a
 wide margin are checked.
 """
 
-import argparse
 import os
 import random
 import statistics
@@ -23,7 +22,7 @@ import time
 
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
 from app_e2e import IDC_STATUS, IDC_WINDOW, LEVELS, Suite  # noqa: E402
-from harness import Failure, poll, stop_process  # noqa: E402
+from harness import Failure, poll, stop_process, scenario_main  # noqa: E402
 
 SILENT = ("--fault", "answer none")
 
@@ -411,34 +410,12 @@ class Faults(Suite):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build_dir")
-    parser.add_argument("simulator")
-    parser.add_argument("exe")
-    parser.add_argument("helper")
-    parser.add_argument("--out", default=".")
-    parser.add_argument("--seconds", type=float, default=60.0,
-                        help="how long the no-device scenario runs (default 60)")
-    parser.add_argument("--minutes", type=float, default=1.0,
-                        help="how long the flapping scenario runs (default 1)")
-    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
-                        help="some of: " + ", ".join(Faults.SCENARIOS))
-    args = parser.parse_intermixed_args()
-    unknown = [name for name in args.scenarios if name not in Faults.SCENARIOS]
-    if unknown:
-        parser.error(f"unknown scenario {', '.join(unknown)}")
-    for path in (args.simulator, args.exe, args.helper):
-        if not os.path.exists(path):
-            print(f"faults_e2e: {path} is missing; build it first", file=sys.stderr)
-            return 1
-    try:
-        suite = Faults(args)
-    except Failure as e:
-        print(f"faults_e2e: {e}", file=sys.stderr)
-        return 1
-    failures = suite.run(args.scenarios or Faults.SCENARIOS)
-    print(f"{failures} check(s) failed" if failures else "all checks passed")
-    return 1 if failures else 0
+    def options(parser):
+        parser.add_argument("--seconds", type=float, default=60.0,
+                            help="how long the no-device scenario runs (default 60)")
+        parser.add_argument("--minutes", type=float, default=1.0,
+                            help="how long the flapping scenario runs (default 1)")
+    return scenario_main("faults_e2e", __doc__, Faults, Faults.SCENARIOS, options)
 
 
 if __name__ == "__main__":

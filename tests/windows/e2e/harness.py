@@ -7,8 +7,10 @@ and xdotool for the pointer and the keyboard. Every process started here is
 stopped again by its own id. Every wait polls for a state with a deadline.
 """
 
+import argparse
 import os
 import signal
+import sys
 import subprocess
 import time
 
@@ -252,3 +254,40 @@ def menu_rows(pixels):
             rows.append((y, end - 1))
         y = end
     return rows
+
+
+def scenario_main(name, doc, make_suite, scenarios, add_options=None):
+    """The command line the scenario scripts share:
+
+        NAME BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--out DIR] [OPTION]... [SCENARIO]...
+
+    add_options(parser) adds a script's own options; make_suite(args) makes
+    its suite. Runs the scenarios named (all when none is) and gives the exit
+    status: 1 when a check failed or the run could not start, 2 for a bad
+    command line."""
+    parser = argparse.ArgumentParser(prog=name, description=doc.splitlines()[0])
+    for argument in ("build_dir", "simulator", "exe", "helper"):
+        parser.add_argument(argument)
+    parser.add_argument("--out", default=".")
+    if add_options:
+        add_options(parser)
+    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
+                        help="some of: " + ", ".join(scenarios))
+    args = parser.parse_intermixed_args()
+    unknown = [scenario for scenario in args.scenarios if scenario not in scenarios]
+    if unknown:
+        parser.error(f"unknown scenario {', '.join(unknown)}")
+    for path in (args.simulator, args.exe, args.helper):
+        if not os.path.exists(path):
+            print(f"{name}: {path} is missing; build it first", file=sys.stderr)
+            return 1
+    try:
+        suite = make_suite(args)
+    except Failure as e:
+        print(f"{name}: {e}", file=sys.stderr)
+        return 1
+    started = time.monotonic()
+    failures = suite.run(args.scenarios or scenarios)
+    print(f"{failures} check(s) failed" if failures else "all checks passed",
+          f"in {time.monotonic() - started:.0f} s")
+    return 1 if failures else 0

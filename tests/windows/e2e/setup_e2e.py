@@ -14,13 +14,12 @@ and prints one line per check, "ok   ..." or "FAIL ...". A picture of the
 open dialog lands in DIR as setup_dialog.png.
 """
 
-import argparse
 import os
 import sys
 import time
 
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
-from harness import Failure, centre, commonest, poll, stop_process
+from harness import Failure, centre, commonest, poll, stop_process, scenario_main
 from app_e2e import LEVELS, Suite
 
 SETUP_TITLE = "Setup Hot Keys"
@@ -557,32 +556,7 @@ class SetupSuite(Suite):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build_dir")
-    parser.add_argument("simulator")
-    parser.add_argument("exe")
-    parser.add_argument("helper")
-    parser.add_argument("--out", default=".")
-    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
-                        help="some of: " + ", ".join(SetupSuite.SCENARIOS))
-    args = parser.parse_intermixed_args()
-    unknown = [name for name in args.scenarios if name not in SetupSuite.SCENARIOS]
-    if unknown:
-        parser.error(f"unknown scenario {', '.join(unknown)}")
-    for path in (args.simulator, args.exe, args.helper):
-        if not os.path.exists(path):
-            print(f"setup_e2e: {path} is missing; build it first", file=sys.stderr)
-            return 1
-    try:
-        suite = SetupSuite(args)
-    except Failure as e:
-        print(f"setup_e2e: {e}", file=sys.stderr)
-        return 1
-    started = time.monotonic()
-    failures = suite.run(args.scenarios or SetupSuite.SCENARIOS)
-    print(f"{failures} check(s) failed" if failures else "all checks passed",
-          f"in {time.monotonic() - started:.0f} s")
-    return 1 if failures else 0
+    return scenario_main("setup_e2e", __doc__, SetupSuite, SetupSuite.SCENARIOS)
 
 
 if __name__ == "__main__":

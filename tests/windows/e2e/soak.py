@@ -16,8 +16,6 @@ those received. Exit status 1 when a check failed. The recorded run is 30
 minutes; the test suite runs one.
 """
 
-import argparse
-import os
 import random
 import sys
 import time
@@ -25,7 +23,7 @@ import time
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
 from app_e2e import IDC_LINES, IDC_OPTIONS, IDC_POSITION_BAR, IDC_WIDTH_BAR, IDC_WINDOW  # noqa
 from faults_e2e import Counters  # noqa: E402
-from harness import Failure, poll  # noqa: E402
+from harness import Failure, poll, scenario_main  # noqa: E402
 from setup_e2e import SetupSuite  # noqa: E402
 
 SM_CXHSCROLL = 21
@@ -42,7 +40,9 @@ class Soak(SetupSuite):
 
     def __init__(self, args):
         super().__init__(args)
-        self.minutes, self.rng = args.minutes, random.Random(args.seed)
+        if args.minutes <= 0:
+            raise Failure("--minutes wants a number above 0")
+        self.minutes, self.seed, self.rng = args.minutes, args.seed, random.Random(args.seed)
         self.levels = {"p": 63, "w": 63}
         self.made = {"BW": 0, "BL": 0, "BO": 0}
         self.actions = {}
@@ -186,7 +186,7 @@ class Soak(SetupSuite):
                    f"wire {last}, steps {wanted}")
         self.flat(counters)
         minutes = (time.monotonic() - started) / 60
-        self.note(f"{minutes:.1f} min, seed {self.rng_seed}: " +
+        self.note(f"{minutes:.1f} min, seed {self.seed}: " +
                   ", ".join(f"{n} x {name}" for name, n in sorted(self.actions.items())))
         self.note(f"presses made {sum(self.made.values())}, received "
                   f"{sum(received.values())}; levels p {self.levels['p']}, w {self.levels['w']}")
@@ -202,32 +202,12 @@ class Soak(SetupSuite):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build_dir")
-    parser.add_argument("simulator")
-    parser.add_argument("exe")
-    parser.add_argument("helper")
-    parser.add_argument("--out", default=".")
-    parser.add_argument("--minutes", type=float, default=1.0,
-                        help="how long the run goes on (default 1; the recorded run: 30)")
-    parser.add_argument("--seed", type=int, default=1,
-                        help="the random sequence of actions (default 1)")
-    args = parser.parse_args()
-    if args.minutes <= 0:
-        parser.error("--minutes wants a number above 0")
-    for path in (args.simulator, args.exe, args.helper):
-        if not os.path.exists(path):
-            print(f"soak: {path} is missing; build it first", file=sys.stderr)
-            return 1
-    try:
-        suite = Soak(args)
-    except Failure as e:
-        print(f"soak: {e}", file=sys.stderr)
-        return 1
-    suite.rng_seed = args.seed
-    failures = suite.run(Soak.SCENARIOS)
-    print(f"{failures} check(s) failed" if failures else "all checks passed")
-    return 1 if failures else 0
+    def options(parser):
+        parser.add_argument("--minutes", type=float, default=1.0,
+                            help="how long the run goes on (default 1; the recorded run: 30)")
+        parser.add_argument("--seed", type=int, default=1,
+                            help="the random sequence of actions (default 1)")
+    return scenario_main("soak", __doc__, Soak, Soak.SCENARIOS, options)
 
 
 if __name__ == "__main__":

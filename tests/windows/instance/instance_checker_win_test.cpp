@@ -161,6 +161,28 @@ std::string TestName() {
            ::testing::UnitTest::GetInstance()->current_test_info()->name();
 }
 
+// A block left with hInBlock in it (as by a copy that died) makes a new copy
+// find another one running, raise nothing and give the lock back.
+void ExpectLeftBlockRaisesNothing(const std::string& strName, HWND hInBlock) {
+    CHandle hBlock(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                        ("CInstanceChecker_MMF_" + strName).c_str()));
+    ASSERT_NE(hBlock.Get(), nullptr);
+    void* pView = ::MapViewOfFile(hBlock.Get(), FILE_MAP_WRITE, 0, 0, 4);
+    ASSERT_NE(pView, nullptr);
+    const std::int32_t nHandle = HandleToLong(hInBlock);
+    std::memcpy(pView, &nHandle, sizeof nHandle);
+    ::UnmapViewOfFile(pView);
+
+    CForeground other;
+    CInstanceChecker guard(strName);
+    guard.TakeStartupLock();
+    EXPECT_TRUE(guard.IsAnotherCopyRunning());
+    EXPECT_EQ(guard.ActivateOtherCopy(), nullptr);
+    EXPECT_TRUE(MutexIsFree(strName));
+    PumpMessages(300);
+    EXPECT_EQ(::GetForegroundWindow(), other.m_hWnd);
+}
+
 TEST(InstanceChecker, FirstCopyPublishesItsWindowUnderTheProgramsNames) {
     const std::string kName = "Tavrel Remote App";
     EXPECT_EQ(CInstanceChecker(kName).GetMappingName(), "CInstanceChecker_MMF_Tavrel Remote App");
@@ -320,23 +342,7 @@ TEST(InstanceChecker, NullOrStaleHandleRaisesNothingAndTheCopyEnds) {
                                    ::GetModuleHandleA(nullptr), nullptr);
     ::DestroyWindow(hGone);
     ASSERT_FALSE(::IsWindow(hGone));
-    CHandle hBlock(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
-                                        ("CInstanceChecker_MMF_" + kStale).c_str()));
-    ASSERT_NE(hBlock.Get(), nullptr);
-    void* pView = ::MapViewOfFile(hBlock.Get(), FILE_MAP_WRITE, 0, 0, 4);
-    ASSERT_NE(pView, nullptr);
-    const std::int32_t nGone = HandleToLong(hGone);
-    std::memcpy(pView, &nGone, sizeof nGone);
-    ::UnmapViewOfFile(pView);
-
-    CForeground other;
-    CInstanceChecker guard(kStale);
-    guard.TakeStartupLock();
-    EXPECT_TRUE(guard.IsAnotherCopyRunning());
-    EXPECT_EQ(guard.ActivateOtherCopy(), nullptr);
-    EXPECT_TRUE(MutexIsFree(kStale));
-    PumpMessages(300);
-    EXPECT_EQ(::GetForegroundWindow(), other.m_hWnd);
+    ExpectLeftBlockRaisesNothing(kStale, hGone);
 }
 
 TEST(InstanceChecker, HandleNamingAnotherProgramsWindowRaisesNothing) {
@@ -348,24 +354,7 @@ TEST(InstanceChecker, HandleNamingAnotherProgramsWindowRaisesNothing) {
     ::GetWindowThreadProcessId(hForeign, &dwForeign);
     ASSERT_NE(dwForeign, ::GetCurrentProcessId());
 
-    const std::string kForeign = TestName();
-    CHandle hBlock(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
-                                        ("CInstanceChecker_MMF_" + kForeign).c_str()));
-    ASSERT_NE(hBlock.Get(), nullptr);
-    void* pView = ::MapViewOfFile(hBlock.Get(), FILE_MAP_WRITE, 0, 0, 4);
-    ASSERT_NE(pView, nullptr);
-    const std::int32_t nForeign = HandleToLong(hForeign);
-    std::memcpy(pView, &nForeign, sizeof nForeign);
-    ::UnmapViewOfFile(pView);
-
-    CForeground other;
-    CInstanceChecker guard(kForeign);
-    guard.TakeStartupLock();
-    EXPECT_TRUE(guard.IsAnotherCopyRunning());
-    EXPECT_EQ(guard.ActivateOtherCopy(), nullptr);
-    EXPECT_TRUE(MutexIsFree(kForeign));
-    PumpMessages(300);
-    EXPECT_EQ(::GetForegroundWindow(), other.m_hWnd);
+    ExpectLeftBlockRaisesNothing(TestName(), hForeign);
 }
 
 TEST(InstanceChecker, MutexNameTakenByAnEventLeavesTheBlockToDecide) {

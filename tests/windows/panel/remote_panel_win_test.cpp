@@ -52,21 +52,6 @@ class TestPanel : public CRemotePanelDlg {
     }
 };
 
-// The width in pixels of an icon's picture.
-int IconWidth(HICON hIcon) {
-    ICONINFO info = {};
-    if (!::GetIconInfo(hIcon, &info)) {
-        return 0;
-    }
-    BITMAP bm = {};
-    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
-    if (info.hbmColor != nullptr) {
-        ::DeleteObject(info.hbmColor);
-    }
-    ::DeleteObject(info.hbmMask);
-    return bm.bmWidth;
-}
-
 int CountDefaultsTaken() {
     return CountDefaultHotKeysTaken(nullptr);
 }

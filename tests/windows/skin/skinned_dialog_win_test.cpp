@@ -28,13 +28,7 @@ using ColourFn = std::function<COLORREF(int x, int y)>;
 
 // A w x h bitmap (a 32-bit DIB section) whose pixel (x, y) is fnColour(x, y).
 HBITMAP MakeBitmap(int w, int h, const ColourFn& fnColour) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = PixelFormat(w, h);
     void* pBits = nullptr;
     HBITMAP hBitmap = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (hBitmap == nullptr || pBits == nullptr) {

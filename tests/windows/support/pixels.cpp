@@ -1,5 +1,16 @@
 #include "pixels.h"
 
+BITMAPINFO PixelFormat(int nWidth, int nHeight, int nBits, bool bBottomUp) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = nWidth;
+    bi.bmiHeader.biHeight = bBottomUp ? nHeight : -nHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = static_cast<WORD>(nBits);
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
 ClientPixels::ClientPixels(HWND hWnd) {
     ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     ::GdiFlush();
@@ -12,13 +23,7 @@ ClientPixels::ClientPixels(HWND hWnd) {
     }
     HDC hdcWindow = ::GetDC(hWnd);
     HDC hdcMem = ::CreateCompatibleDC(hdcWindow);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = PixelFormat(w, h);
     void* pBits = nullptr;
     HBITMAP hbm = ::CreateDIBSection(hdcWindow, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (hbm != nullptr && pBits != nullptr) {

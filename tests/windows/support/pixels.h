@@ -6,6 +6,10 @@
 
 #include <vector>
 
+// The description of a bitmap of nWidth x nHeight pixels of nBits each
+// (32: 0x00RRGGBB), its rows top to bottom unless bBottomUp.
+BITMAPINFO PixelFormat(int nWidth, int nHeight, int nBits = 32, bool bBottomUp = false);
+
 class ClientPixels {
   public:
     // Paints hWnd now (pending paints included) and copies its client area.

@@ -36,13 +36,8 @@ bool SaveWindowBitmap(HWND hWnd, const std::string& path) {
     ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     ::GdiFlush();
 
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;  // bottom-up, as a .bmp file keeps its rows
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
+    // Bottom-up, as a .bmp file keeps its rows.
+    BITMAPINFO bi = PixelFormat(w, h, 24, true);
     const DWORD nStride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
     bi.bmiHeader.biSizeImage = nStride * static_cast<DWORD>(h);
 
@@ -119,4 +114,18 @@ int CountDefaultHotKeysTaken(HWND hRival) {
         n += HotKeyTaken(hRival, MOD_CONTROL, vk) ? 1 : 0;
     }
     return n;
+}
+
+int IconWidth(HICON hIcon) {
+    ICONINFO info = {};
+    if (hIcon == nullptr || !::GetIconInfo(hIcon, &info)) {
+        return 0;
+    }
+    BITMAP bm = {};
+    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bm.bmWidth;
 }

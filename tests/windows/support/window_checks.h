@@ -23,6 +23,9 @@ bool SaveWindowBitmap(HWND hWnd, const std::string& path);
 // last answer.
 bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000);
 
+// The width in pixels of an icon's picture; 0 when hIcon is no icon.
+int IconWidth(HICON hIcon);
+
 // The description of a font; a zeroed one when hFont is not a font.
 LOGFONTA FontOf(HFONT hFont);
 
