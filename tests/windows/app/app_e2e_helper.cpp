@@ -85,6 +85,7 @@
 
 #include "pixels.h"
 #include "resource.h"
+#include "window_checks.h"
 
 namespace {
 
@@ -172,17 +173,7 @@ std::string TrayLine() {
     if (hTaskbar == nullptr || !::IsWindowVisible(hTaskbar)) {
         return "none";
     }
-    int nLeft = 0;
-    for (HWND hChild = ::GetWindow(hTaskbar, GW_CHILD); hChild != nullptr;
-         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
-        RECT rc = {};
-        if (::IsWindowVisible(hChild) && ::GetWindowRect(hChild, &rc)) {
-            POINT pt = {rc.right, rc.top};
-            ::ScreenToClient(hTaskbar, &pt);
-            nLeft = pt.x > nLeft ? pt.x : nLeft;
-        }
-    }
-    nLeft += 2;
+    const int nLeft = NotificationAreaLeft(hTaskbar) + 2;
     const ClientPixels shot(hTaskbar);
     int nFirst = -1, nLast = -1, nTop = shot.Height(), nBottom = -1;
     for (int x = nLeft; x < shot.Width(); ++x) {

@@ -129,3 +129,17 @@ int IconWidth(HICON hIcon) {
     ::DeleteObject(info.hbmMask);
     return bm.bmWidth;
 }
+
+int NotificationAreaLeft(HWND hTaskbar) {
+    int nLeft = 0;
+    for (HWND hChild = ::GetWindow(hTaskbar, GW_CHILD); hChild != nullptr;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        RECT rc = {};
+        if (::IsWindowVisible(hChild) && ::GetWindowRect(hChild, &rc)) {
+            POINT pt = {rc.right, rc.top};
+            ::ScreenToClient(hTaskbar, &pt);
+            nLeft = pt.x > nLeft ? pt.x : nLeft;
+        }
+    }
+    return nLeft;
+}

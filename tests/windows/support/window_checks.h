@@ -23,6 +23,10 @@ bool SaveWindowBitmap(HWND hWnd, const std::string& path);
 // last answer.
 bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000);
 
+// Where the notification area starts on the taskbar hTaskbar (client x):
+// right of the start button and the window buttons, its child windows.
+int NotificationAreaLeft(HWND hTaskbar);
+
 // The width in pixels of an icon's picture; 0 when hIcon is no icon.
 int IconWidth(HICON hIcon);
 

@@ -546,22 +546,6 @@ TEST_F(SystemTray, AnItemClickedInTheMenuReachesTheMainWindow) {
 
 // ---- the icon on the taskbar, used with the mouse ------------------------------
 
-// Where the notification area starts on the taskbar (client x): right of
-// the start button and the window buttons, which are child windows.
-int NotificationAreaLeft(HWND hTaskbar) {
-    int nLeft = 0;
-    for (HWND hChild = ::GetWindow(hTaskbar, GW_CHILD); hChild != nullptr;
-         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
-        RECT rc = {};
-        if (::IsWindowVisible(hChild) && ::GetWindowRect(hChild, &rc)) {
-            POINT pt = {rc.right, rc.top};
-            ::ScreenToClient(hTaskbar, &pt);
-            nLeft = pt.x > nLeft ? pt.x : nLeft;
-        }
-    }
-    return nLeft;
-}
-
 // The columns of the notification area where something is drawn on the
 // taskbar's background (each row's colour at the area's left end): the
 // icons. Empty (left >= right) when there is none.
