@@ -191,17 +191,19 @@ Section "Uninstall"
     keep_settings:
   ${EndIf}
 
+  ; The registry and the shortcut first, the folder last: its going is the
+  ; sign that the uninstaller is done (it runs as a copy of itself).
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegValue HKCU "${APPROVED_KEY}" "${PRODUCT}"
+  ${If} $RemoveSettings = 1
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKCU "Software\${COMPANY}"
+  ${EndIf}
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  Delete "${SHORTCUT}"
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${HELP}"
   Delete "$INSTDIR\tavrelctl.exe"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
-  Delete "${SHORTCUT}"
-  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-  DeleteRegValue HKCU "${APPROVED_KEY}" "${PRODUCT}"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
-  ${If} $RemoveSettings = 1
-    DeleteRegKey HKCU "${SETTINGS_KEY}"
-    DeleteRegKey /ifempty HKCU "Software\${COMPANY}"
-  ${EndIf}
 SectionEnd

@@ -298,7 +298,6 @@ TEST(LinkFaults, AMagnifierThatStopsReadingIsLostAtTheNextProbe) {
     ASSERT_TRUE(WaitFor([&] { return link.m_bConnected == 0; }, 20s));
     const double lost = Seconds(Clock::now() - stalled);
     std::printf("[ figure ] stalled line to lost: %.2f s\n", lost);
-    EXPECT_FALSE(link.m_port.IsOpen() && link.m_nPort == 1 && link.m_bConnected);
 
     // While it scans the stalled port again, a stop ends the thread.
     ASSERT_TRUE(WaitFor([&] { return link.m_nPort == 1; }, 10s));
