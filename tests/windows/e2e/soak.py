@@ -8,8 +8,10 @@ link unplugged and replugged, with the program's counters sampled throughout.
             [--minutes M] [--seed N]
 
 Every press made while the panel shows "ACTIVE Port 3" must reach the
-magnifier exactly once, and the last POSITION and WIDTH on the wire must be the
-levels the user's steps add up to. Prints the handle, GDI and USER counts and
+magnifier exactly once (a press the link could not send because it dropped
+meanwhile waits in the record and may be joined by the next of its kind),
+and the last POSITION and WIDTH on the wire must be the levels the user's
+steps add up to. Prints the handle, GDI and USER counts and
 the private memory at the start and the end (Wine reports no GDI and USER
 counts for another process: there they read 0), and the commands made against
 those received. Exit status 1 when a check failed. The recorded run is 30
@@ -45,6 +47,8 @@ class Soak(SetupSuite):
         self.minutes, self.seed, self.rng = args.minutes, args.seed, random.Random(args.seed)
         self.levels = {"p": 63, "w": 63}
         self.made = {"BW": 0, "BL": 0, "BO": 0}
+        self.around_drop = {"BW": 0, "BL": 0, "BO": 0}
+        self.lost = []
         self.actions = {}
         self.clicks_again = 0
 
@@ -55,15 +59,26 @@ class Soak(SetupSuite):
         return sim.since(0).count(command)
 
     def press(self, sim, how, command, act):
-        """One press while connected, waited for on the wire."""
+        """One press while connected, waited for on the wire. A press the link
+        could not send at once because it dropped meanwhile (the status left
+        ACTIVE) is kept in the record and may be joined by the next press of
+        the same button: it is counted apart. One that did not go out while
+        the link stayed up is lost."""
         before = self.count(sim, command)
         act()
         self.made[command] += 1
+        statuses = set()
+
+        def sent():
+            statuses.add(self.status())
+            return self.count(sim, command) > before
         try:
-            poll(f"{command} from {how} on the wire",
-                 lambda: self.count(sim, command) > before, deadline=15)
+            poll(f"{command} from {how} on the wire", sent, deadline=15)
         except Failure:
-            pass  # counted at the end: made and received will differ
+            if statuses - {ACTIVE}:
+                self.around_drop[command] += 1
+            else:
+                self.lost.append(f"{command} from {how}")
 
     def step(self, sim, letter, delta, act):
         value = min(255, max(0, self.levels[letter] + delta))
@@ -176,8 +191,12 @@ class Soak(SetupSuite):
         counters.sample()
 
         received = {command: self.count(sim, command) for command in self.made}
-        self.check(received == self.made, "every press made while connected arrived once",
-                   f"made {self.made}, received {received}")
+        self.check(not self.lost, "no press went missing while the link stayed up",
+                   ", ".join(self.lost))
+        self.check(all(self.made[c] - self.around_drop[c] <= received[c] <= self.made[c]
+                       for c in self.made),
+                   "every press arrived once (or joined one kept over a drop of the link)",
+                   f"made {self.made}, received {received}, around a drop {self.around_drop}")
         wire = [c for c in sim.since(0) if c[:1] in ("p", "w") and len(c) == 3]
         last = {letter: next((c for c in reversed(wire) if c[0] == letter), None)
                 for letter in ("p", "w")}
@@ -189,7 +208,9 @@ class Soak(SetupSuite):
         self.note(f"{minutes:.1f} min, seed {self.seed}: " +
                   ", ".join(f"{n} x {name}" for name, n in sorted(self.actions.items())))
         self.note(f"presses made {sum(self.made.values())}, received "
-                  f"{sum(received.values())}; levels p {self.levels['p']}, w {self.levels['w']}")
+                  f"{sum(received.values())}, not sent at once because the link dropped "
+                  f"{sum(self.around_drop.values())}; levels p {self.levels['p']}, "
+                  f"w {self.levels['w']}")
         self.note(f"counters: {counters.describe()}")
         self.note(f"close-box clicks made again after Wine dropped them: {self.clicks_again}")
         self.exit_by_helper(proc)
