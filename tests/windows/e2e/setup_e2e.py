@@ -23,6 +23,21 @@ from harness import Failure, centre, commonest, poll, stop_process, scenario_mai
 from app_e2e import LEVELS, Suite
 
 SETUP_TITLE = "Setup Hot Keys"
+
+
+def uncovered_point(rect, cover):
+    """A point in the text area of the window rect (below its caption and
+    menu bar) and, where that area reaches beyond it, outside cover (None:
+    nothing covers it)."""
+    left, top, right, bottom = rect[0], rect[1] + 50, rect[2], rect[3]
+    if cover is not None:
+        # The largest free band of the area beside, above or below cover.
+        bands = [(left, top, min(right, cover[0]), bottom), (max(left, cover[2]), top, right, bottom),
+                 (left, top, right, min(bottom, cover[1])), (left, max(top, cover[3]), right, bottom)]
+        free = [b for b in bands if b[2] - b[0] > 30 and b[3] - b[1] > 30]
+        if free:
+            left, top, right, bottom = max(free, key=lambda b: (b[2] - b[0]) * (b[3] - b[1]))
+    return (left + right) // 2, (top + bottom) // 2
 APP_NAME = "Tavrel Plus Remote"
 IDOK, IDCANCEL, IDC_ENABLE = 1, 2, 1008
 SM_CYCAPTION, SM_CYFIXEDFRAME, SM_CYMENU = 4, 8, 15
@@ -223,13 +238,23 @@ class SetupSuite(Suite):
         """Notepad in front, for the hot keys to be pressed over."""
         proc = self.wine.start(["notepad"], self.log)
         self.notepads.append(proc)
-        # A click into its text, as a person makes sure of where the keys go.
-        self.click(*centre(poll("notepad on screen", lambda: self.helper.numbers("notepadrect"))))
-        try:
-            poll("notepad in front", lambda: "Notepad" in self.helper.foreground())
-        except Failure as e:
-            raise Failure(f"{e} (in front: '{self.helper.foreground()}')")
-        return proc
+        # A click into its text, as a person makes sure of where the keys go:
+        # into a part the open dialog does not cover, for the window may be
+        # shown before Wine has raised it above the dialog, and then the
+        # click would land on the dialog and take the focus back there. A
+        # person who sees notepad still behind clicks it again.
+        for attempt in range(3):
+            rect = poll("notepad on screen", lambda: self.helper.numbers("notepadrect"))
+            self.click(*uncovered_point(rect, self.dialog()))
+            try:
+                poll("notepad in front", lambda: "Notepad" in self.helper.foreground(), 5)
+                if attempt:
+                    self.note(f"notepad came to the front after {attempt + 1} clicks")
+                return proc
+            except Failure:
+                pass
+        raise Failure(f"notepad in front: not after three clicks (notepad {rect}, dialog "
+                      f"{self.dialog()}, in front: '{self.helper.foreground()}')")
 
     def keys_act(self, sim, combos, expected, what):
         """Presses combos (one or more) and checks that expected is what goes out."""
