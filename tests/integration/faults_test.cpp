@@ -75,6 +75,21 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
+// A well-behaved magnifier on COM1 and a running link connected to it, for
+// the rows that disturb a link which is up.
+class ConnectedLinkFaults : public ::testing::Test {
+  protected:
+    ConnectedLinkFaults() : ports({magnifier.LinkPath()}), runner(link) {}
+    void SetUp() override {
+        ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+    }
+
+    SimProcess magnifier;
+    PortMap ports;
+    CDeviceLink link;
+    LinkRunner runner;
+};
+
 // ---- a port held by another program ----------------------------------------
 
 // Exclusivity is enforced natively (flock + TIOCEXCL); Wine does not enforce
@@ -238,13 +253,7 @@ TEST(LinkFaults, NoiseBetweenProbesIsFlushedAndTheLinkStaysUp) {
 // About 960 unsolicited bytes a second: answers arrive mixed with the flood,
 // so the probe rightly fails most of the time; what matters is that no mixed
 // reply is taken, memory stays flat, and the link comes back once it stops.
-TEST(LinkFaults, AFloodLeavesMemoryFlatAndTheLinkComesBackAfterIt) {
-    SimProcess magnifier;
-    PortMap ports({magnifier.LinkPath()});
-    CDeviceLink link;
-    LinkRunner runner(link);
-    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
-
+TEST_F(ConnectedLinkFaults, AFloodLeavesMemoryFlatAndTheLinkComesBackAfterIt) {
     magnifier.Control("flood 960");
     const long rssBefore = ResidentKib();
     const auto start = Clock::now();
@@ -284,12 +293,7 @@ TEST(LinkFaults, AFloodLeavesMemoryFlatAndTheLinkComesBackAfterIt) {
 // Each byte then waits its bounded 1000 ms and is dropped: the keep-alive
 // probe cannot go out, fails, and the link is lost; a stop is still obeyed
 // within the waits.
-TEST(LinkFaults, AMagnifierThatStopsReadingIsLostAtTheNextProbe) {
-    SimProcess magnifier;
-    PortMap ports({magnifier.LinkPath()});
-    CDeviceLink link;
-    LinkRunner runner(link);
-    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+TEST_F(ConnectedLinkFaults, AMagnifierThatStopsReadingIsLostAtTheNextProbe) {
     ASSERT_GE(magnifier.WaitForLine("w80", 5s), 0);
 
     magnifier.Control("stall on");
@@ -312,12 +316,7 @@ TEST(LinkFaults, AMagnifierThatStopsReadingIsLostAtTheNextProbe) {
 // What it cannot know: whether the magnifier saw the bytes the driver took,
 // or acted on a command cut short. The simulator is stalled so that the
 // command's byte-by-byte writes take seconds, and unplugged in the middle.
-TEST(LinkFaults, APressCutShortByAnUnplugStaysInTheRecordAndGoesOutOnce) {
-    SimProcess magnifier;
-    PortMap ports({magnifier.LinkPath()});
-    CDeviceLink link;
-    LinkRunner runner(link);
-    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 15s));
+TEST_F(ConnectedLinkFaults, APressCutShortByAnUnplugStaysInTheRecordAndGoesOutOnce) {
     ASSERT_GE(magnifier.WaitForLine("w80", 5s), 0);
 
     magnifier.Control("stall on");
