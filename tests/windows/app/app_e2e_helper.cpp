@@ -66,6 +66,14 @@
 //   squat block HEX holds the program's shared block with the 32-bit value
 //                   HEX in it ("notepad": notepad's window); "ok"
 //   unsquat         lets go of what squat holds; "ok"
+//   input X Y       where a click at X Y goes and the panel's input state, for
+//                   a click that went astray: "at=CLASS#ID:HIT,..." the windows
+//                   under the point down to the first that does not let a click
+//                   through, with their WM_NCHITTEST answers, "panel=ENABLED"
+//                   (1/0), and "active=", "focus=",
+//                   "capture=" of the panel's thread (CLASS#ID or "-"),
+//                   "menu=1" while it is in a menu or move loop, "button=HEX"
+//                   the BM_GETSTATE of the control under the point
 //   window CLASS    "HWND VISIBLE ICONIC" of the first top-level window of
 //                   class CLASS, or "none"; "minwindow CLASS" minimises it
 //   quit            ends the helper
@@ -153,6 +161,50 @@ std::string ControlLine(int nId) {
     char sz[256] = {};
     ::GetWindowTextA(hCtl, sz, sizeof sz);
     return std::string(::IsWindowVisible(hCtl) ? "1 " : "0 ") + Rect(rc) + ' ' + sz;
+}
+
+std::string WindowName(HWND hWnd) {
+    if (hWnd == nullptr) {
+        return "-";
+    }
+    char sz[64] = {};
+    ::GetClassNameA(hWnd, sz, sizeof sz);
+    return std::string(sz) + '#' + std::to_string(::GetDlgCtrlID(hWnd));
+}
+
+std::string InputLine(int x, int y) {
+    HWND hPanel = Panel();
+    if (hPanel == nullptr) {
+        return "none";
+    }
+    // The window a click there reaches: down the Z-order past the ones that
+    // let it through (a static answers HTTRANSPARENT), as the hit test does.
+    HWND hAt = ::WindowFromPoint(POINT{x, y});
+    std::string strAt;
+    for (HWND hWnd = hAt; hWnd != nullptr; hWnd = ::GetWindow(hWnd, GW_HWNDNEXT)) {
+        RECT rc = {};
+        if (!::IsWindowVisible(hWnd) || !::GetWindowRect(hWnd, &rc) ||
+            !::PtInRect(&rc, POINT{x, y})) {
+            continue;
+        }
+        const LRESULT nHit = ::SendMessageA(hWnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        strAt += (strAt.empty() ? "" : ",") + WindowName(hWnd) + ':' + std::to_string(nHit);
+        hAt = hWnd;
+        if (nHit != HTTRANSPARENT || ::GetParent(hWnd) == nullptr) {
+            break;
+        }
+    }
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hPanel, nullptr), &info);
+    char szState[16] = {};
+    std::snprintf(szState, sizeof szState, "%lx",
+                  static_cast<unsigned long>(::SendMessageA(hAt, BM_GETSTATE, 0, 0)));
+    return "at=" + strAt + " panel=" + (::IsWindowEnabled(hPanel) ? "1" : "0") +
+           " active=" + WindowName(info.hwndActive) + " focus=" + WindowName(info.hwndFocus) +
+           " capture=" + WindowName(info.hwndCapture) +
+           " menu=" + ((info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE)) != 0 ? "1" : "0") +
+           " button=" + szState;
 }
 
 std::string ForegroundLine() {
@@ -860,6 +912,11 @@ std::string Answer(const std::string& strLine) {
     }
     if (strVerb == "kill" && !strArg.empty()) {
         return Kill(static_cast<DWORD>(std::strtoul(strArg.c_str(), nullptr, 10)));
+    }
+    if (strVerb == "input" && !strArg.empty()) {
+        int y = 0;
+        in >> y;
+        return InputLine(std::atoi(strArg.c_str()), y);
     }
     if (strVerb == "fg") {
         return ForegroundLine();
