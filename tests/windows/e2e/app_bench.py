@@ -11,8 +11,9 @@ Prints, for the real program in the Wine virtual desktop on Xvfb:
     is printed beside it;
   - start to tray icon: from starting `wine TavrelRemote.exe` to its icon being
     drawn on the taskbar, and to "ACTIVE Port 3" in the panel;
+  - click on WINDOW to the wire, timed the same way (the panel shown);
   - CPU of the program's process (and of the wineserver) over S idle seconds
-    while connected, from /proc;
+    while connected and while disconnected (searching), from /proc;
   - the process's peak resident set (VmHWM; it includes Wine's own libraries);
   - unplug of the simulator to "NONE" on the panel, and replug to "ACTIVE Port 3".
 A benchmark, not a test: it prints figures and fails only when it cannot run.
@@ -111,43 +112,24 @@ class Bench:
         notepad = self.wine.start(["notepad"], self.log)
         try:
             poll("notepad in front", lambda: "Notepad" in self.helper.foreground())
-            latencies, xdotool = [], []
-            for i in range(self.args.presses):
-                combo, command = ("ctrl+F12", "p40") if i % 2 == 0 else ("ctrl+F11", "p3f")
-                mark = sim.mark()
-                pressed = time.monotonic()
-                self.wine.x("xdotool", "key", combo)
-                xdotool.append(time.monotonic() - pressed)
-                poll(f"{command} on the wire", lambda: len(sim.commands()) > mark
-                     and any(t == command for _, t in sim.commands()[mark:]))
-                at = next(ms for ms, t in sim.commands()[mark:] if t == command)
-                latencies.append((clock + at) / 1000 - pressed)
-            ms = [1000 * v for v in latencies]
-            print(f"hot key (xdotool started) to its command at the magnifier, {len(ms)} presses:"
-                  f" p50 {percentile(ms, 50):.0f} ms, p99 {percentile(ms, 99):.0f} ms,"
-                  f" max {max(ms):.0f} ms")
-            print(f"  of which xdotool's own run: median {1000 * statistics.median(xdotool):.0f}"
-                  f" ms")
+            presses = [("ctrl+F12", "p40"), ("ctrl+F11", "p3f")] * (self.args.presses // 2)
+            self.to_the_wire(sim, clock, "hot key (xdotool started)",
+                             [(["key", combo], command) for combo, command in presses])
         finally:
             stop_process(notepad)
 
-        ws_pid = next(line.split("=")[1].strip() for line in
-                      open(os.path.join(self.wine.build, "wine-run", "state"))
-                      if line.startswith("wineserver_pid="))
         cmdline = open(f"/proc/{proc.pid}/cmdline").read().replace("\0", " ")
         if "TavrelRemote.exe" not in cmdline:
             raise Failure(f"process {proc.pid} is not the program: {cmdline}")
-        hz = os.sysconf("SC_CLK_TCK")
-        before = cpu_ticks(proc.pid), cpu_ticks(ws_pid), time.monotonic()
-        time.sleep(self.args.idle)  # the measured interval itself
-        after = cpu_ticks(proc.pid), cpu_ticks(ws_pid), time.monotonic()
-        span = after[2] - before[2]
-        print(f"idle and connected for {span:.0f} s: the program's process"
-              f" {100 * (after[0] - before[0]) / hz / span:.2f}% of a core, the wineserver"
-              f" {100 * (after[1] - before[1]) / hz / span:.2f}%")
+        status = lambda: self.helper.ask("ctl 1007").partition(" ")[2].split(" ", 4)[-1]
+        self.idle(proc, "connected")
+        sim.send("unplug")
+        poll("NONE on the panel", lambda: status() == "NONE")
+        self.idle(proc, "disconnected (searching COM1 to COM4)")
+        sim.send("replug")
+        poll("connected again", lambda: status() == "ACTIVE Port 3")
         print(f"peak resident set of the program's process: {peak_rss_kib(proc.pid) / 1024:.1f} MiB")
 
-        status = lambda: self.helper.ask("ctl 1007").partition(" ")[2].split(" ", 4)[-1]
         lost, found = [], []
         for _ in range(self.args.unplugs):
             sim.send("unplug")
@@ -162,8 +144,52 @@ class Bench:
               f" {statistics.median(lost):.2f} s, {min(lost):.2f} to {max(lost):.2f} s")
         print(f"replug to 'ACTIVE Port 3' on the panel: median {statistics.median(found):.2f} s,"
               f" {min(found):.2f} to {max(found):.2f} s")
+
+        # Clicks on WINDOW with the panel shown; its command is "BW".
+        self.wine.x("xdotool", "key", "ctrl+F5")
+        poll("the panel shown", lambda: self.helper.ask("panel").split()[1:2] == ["1"])
+        _, left, top, right, bottom = self.helper.ask("ctl 1000").split()[:5]
+        x, y = (int(left) + int(right)) // 2, (int(top) + int(bottom)) // 2
+        self.wine.x("xdotool", "mousemove", str(x), str(y))
+        self.to_the_wire(sim, clock, "click on WINDOW (xdotool started)",
+                         [(["click", "1"], "BW")] * self.args.presses, pause=0.6)
         self.end_program(proc)
         sim.stop()
+
+    def to_the_wire(self, sim, clock, what, presses, pause=0.0):
+        """Runs xdotool with each press's arguments and times it from xdotool's
+        start to the simulator's log time of the press's complete command.
+        pause keeps two clicks on a button apart from a double click."""
+        latencies, xdotool = [], []
+        for arguments, command in presses:
+            time.sleep(pause)
+            mark = sim.mark()
+            pressed = time.monotonic()
+            self.wine.x("xdotool", *arguments)
+            xdotool.append(time.monotonic() - pressed)
+            poll(f"{command} on the wire", lambda: len(sim.commands()) > mark
+                 and any(t == command for _, t in sim.commands()[mark:]))
+            at = next(ms for ms, t in sim.commands()[mark:] if t == command)
+            latencies.append((clock + at) / 1000 - pressed)
+        ms = [1000 * v for v in latencies]
+        print(f"{what} to its command at the magnifier, {len(ms)} presses:"
+              f" p50 {percentile(ms, 50):.0f} ms, p99 {percentile(ms, 99):.0f} ms,"
+              f" max {max(ms):.0f} ms")
+        print(f"  of which xdotool's own run: median {1000 * statistics.median(xdotool):.0f} ms")
+
+    def idle(self, proc, what):
+        """CPU of the program's process and of the wineserver over the idle seconds."""
+        ws_pid = next(line.split("=")[1].strip() for line in
+                      open(os.path.join(self.wine.build, "wine-run", "state"))
+                      if line.startswith("wineserver_pid="))
+        hz = os.sysconf("SC_CLK_TCK")
+        before = cpu_ticks(proc.pid), cpu_ticks(ws_pid), time.monotonic()
+        time.sleep(self.args.idle)  # the measured interval itself
+        after = cpu_ticks(proc.pid), cpu_ticks(ws_pid), time.monotonic()
+        span = after[2] - before[2]
+        print(f"idle and {what} for {span:.0f} s: the program's process"
+              f" {100 * (after[0] - before[0]) / hz / span:.2f}% of a core, the wineserver"
+              f" {100 * (after[1] - before[1]) / hz / span:.2f}%")
 
     def close(self):
         for proc in self.procs:
