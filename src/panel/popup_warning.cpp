@@ -14,7 +14,18 @@ BOOL CPopupWarning::OnInitDialog() {
     return TRUE;
 }
 
+void CPopupWarning::Show() {
+    ShowWindow(SW_SHOWNOACTIVATE);
+}
+
 LRESULT CPopupWarning::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCHITTEST) {
+        // Also for a hit test made by hand: on to the windows beneath.
+        return HTTRANSPARENT;
+    }
+    if (message == WM_MOUSEACTIVATE) {
+        return MA_NOACTIVATE;
+    }
     if (message == WM_DPICHANGED) {
         // The system suggests the window's new rectangle; the label is laid
         // out again and its font made anew for the new scale.

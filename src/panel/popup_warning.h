@@ -1,7 +1,10 @@
 // The not-detected warning: a small borderless, always-on-top window that
 // says "Tavrel Plus Not Detected" in large letters in the middle of the
 // screen. Its owner creates it hidden and shows and hides it; it has no
-// behaviour of its own.
+// behaviour of its own. It only tells: it never takes the keyboard from the
+// program the user types in (it is shown without activation), and a click on
+// it reaches the panel's control beneath it, so that a press made while it
+// is up is not lost on it.
 #pragma once
 
 #include "framework/dialog.h"
@@ -17,11 +20,15 @@ class CPopupWarning : public CDialog {
 
     CTextLabel m_label;  // the message, bound to control IDC_WARNING_TEXT
 
+    // Shows the window where it is, above all others, without activating it.
+    void Show();
+
   protected:
     void DoDataExchange() override;
     // Binds the label and sets its font: bold 18-point Arial.
     BOOL OnInitDialog() override;
-    // WM_DPICHANGED: the window on a screen of another scale.
+    // WM_DPICHANGED: the window on a screen of another scale. WM_NCHITTEST
+    // and WM_MOUSEACTIVATE: the mouse passes through, nothing activates it.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:

@@ -219,7 +219,7 @@ void CRemotePanelDlg::StoreLevels() {
 
 void CRemotePanelDlg::WarnIfNotDetected() {
     if (g_deviceLink.m_bConnected == 0) {
-        m_wndWarning.ShowWindow(SW_SHOW);
+        m_wndWarning.Show();
         SetTimer(IDT_HIDE_WARNING, kHideWarningMs);
     }
 }

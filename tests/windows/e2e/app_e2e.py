@@ -228,6 +228,9 @@ class Suite:
         warning = poll("the warning", lambda: self.helper.numbers("warning"))
         self.check(abs(centre(warning[1:])[0] - 512) <= 2, "the warning is centred on the screen",
                    f"at {warning[1:]}")
+        self.check(self.helper.foreground() == PANEL_TITLE, "the warning leaves the panel in front",
+                   self.helper.foreground())
+        self.wine.screenshot(os.path.join(self.out, "warning.png"))
         poll("the warning gone", lambda: self.helper.ask("warning") == "0")
         shown_for = time.monotonic() - clicked
         self.check(shown_for >= 1.4, "a press while disconnected shows the warning for 1.5 s",
@@ -284,6 +287,33 @@ class Suite:
         sent = sim.quiet_after(first)
         wanted = [c for b in ("BW", "BL", "BO") for c in [b] + LEVELS] + expected
         self.check(sent == wanted, "nothing else went out", " ".join(sent))
+        self.exit_by_helper(proc)
+
+    def warning_over_notepad(self):
+        """A hot key pressed in another program while no magnifier is there:
+        the warning shows, and the keyboard stays with that program."""
+        sim = self.simulator("sim", 3, mapped=False)
+        proc = self.start()
+        self.panel()
+        poll("the panel hidden", lambda: not self.visible())
+        self.wait_status("NONE")
+        notepad = self.wine.start(["notepad"], self.log)
+        try:
+            poll("notepad in front", lambda: "Notepad" in self.helper.foreground())
+            self.key("ctrl+F7")
+            poll("the warning", lambda: self.helper.numbers("warning"))
+            self.check("Notepad" in self.helper.foreground(), "the warning leaves notepad in front",
+                       self.helper.foreground())
+            self.wine.x("xdotool", "type", "--delay", "60", "abc")
+            poll("the typing in notepad", lambda: self.helper.ask("notepad") == "abc", deadline=5)
+            self.check(True, "what is typed meanwhile goes to notepad")
+        except Failure as e:
+            self.check(False, "the warning takes nothing from notepad", str(e))
+        finally:
+            stop_process(notepad)
+        sim.map()
+        self.check(sim.wait_for("the waiting press", 0, ["BL"] + LEVELS),
+                   "the hot key's press goes out once connected: BL p3f w3f", " ".join(sim.since(0)))
         self.exit_by_helper(proc)
 
     def hot_keys(self):
@@ -468,7 +498,8 @@ class Suite:
         self.check(self.visible() and proc.poll() is None, "the panel is still shown")
         self.exit_by_helper(proc)
 
-    SCENARIOS = ["start_switches", "status_and_warning", "buttons_and_bars", "hot_keys",
+    SCENARIOS = ["start_switches", "status_and_warning", "warning_over_notepad",
+                 "buttons_and_bars", "hot_keys",
                  "second_copy", "close_minimise_and_tray", "position_and_menu_bar_exit",
                  "keys_do_nothing"]
 

@@ -304,10 +304,23 @@ TEST_F(RemotePanel, ButtonsLeaveTheirPressInTheRecordAndWarnOnlyWhileNotConnecte
     EXPECT_FALSE(Visible(m_panel.m_wndWarning));
 
     g_deviceLink.m_bConnected = 0;
+    HWND hActive = ::GetActiveWindow();
     m_panel.m_btnOptions.SendMessage(BM_CLICK);
     EXPECT_EQ(g_deviceLink.m_bOptionsPending, 1);
     EXPECT_TRUE(Visible(m_panel.m_wndWarning));
     EXPECT_EQ(g_deviceLink.m_bWindowPending, 0);
+    // The warning only tells: the keyboard stays where it was, and the mouse
+    // goes through it to what it covers.
+    EXPECT_EQ(::GetActiveWindow(), hActive);
+    EXPECT_NE(::GetForegroundWindow(), m_panel.m_wndWarning.m_hWnd);
+    RECT rc = {};
+    ::GetWindowRect(m_panel.m_wndWarning.m_hWnd, &rc);
+    const LPARAM centre = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    EXPECT_EQ(m_panel.m_wndWarning.SendMessage(WM_NCHITTEST, 0, centre), HTTRANSPARENT);
+    EXPECT_EQ(
+        m_panel.m_wndWarning.SendMessage(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(m_panel.m_hWnd),
+                                         MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+        MA_NOACTIVATE);
 
     // A second press restarts the 1.5 s: the warning goes 1.5 s after it.
     PumpMessages(500);
