@@ -50,10 +50,6 @@ class Soak(SetupSuite):
         self.made = {"BW": 0, "BL": 0, "BO": 0}
         self.around_drop = {"BW": 0, "BL": 0, "BO": 0}
         self.lost = []
-        # Clicks on a button after which nothing went out although the link
-        # stayed up: made again once. Whether the program saw such a click
-        # is not known from outside (the hot keys never lose one).
-        self.clicks_unseen = []
         self.trail = collections.deque(maxlen=4)  # (when, action) of the last ones done
         self.actions = {}
         self.clicks_again = 0
@@ -73,13 +69,13 @@ class Soak(SetupSuite):
     def count(self, sim, command):
         return sim.since(0).count(command)
 
-    def press(self, sim, how, command, act, again=False, point=None):
+    def press(self, sim, how, command, act, point=None):
         """One press while connected, waited for on the wire. A press the link
         could not send at once because it dropped meanwhile (the status left
         ACTIVE) is kept in the record and may be joined by the next press of
-        the same button: it is counted apart. A click that never reached the
-        wire while the link stayed up is counted and made again (see
-        clicks_unseen); a hot key that did not is lost."""
+        the same button: it is counted apart. A press that never reached the
+        wire while the link stayed up is lost; for a click, where it went
+        (point) and the actions before it are told."""
         before = self.count(sim, command)
         pressed = time.monotonic()
         act()
@@ -94,13 +90,11 @@ class Soak(SetupSuite):
         except Failure:
             if statuses - {ACTIVE}:
                 self.around_drop[command] += 1
-            elif how == "a click" and not again:
-                self.made[command] -= 1
-                before = ", ".join(f"{what} {pressed - when:.1f} s before"
-                                   for when, what in reversed(self.trail))
-                self.clicks_unseen.append(
-                    f"{command} ({self.helper.ask(f'input {point[0]} {point[1]}')}; {before})")
-                self.press(sim, how, command, act, again=True, point=point)
+            elif point is not None:
+                earlier = ", ".join(f"{what} {pressed - when:.1f} s before"
+                                    for when, what in reversed(self.trail))
+                where = self.helper.ask(f"input {point[0]} {point[1]}")
+                self.lost.append(f"{command} from {how} ({where}; {earlier})")
             else:
                 self.lost.append(f"{command} from {how}")
 
@@ -244,9 +238,6 @@ class Soak(SetupSuite):
                   f"w {self.levels['w']}")
         self.note(f"counters: {counters.describe()}")
         self.note(f"close-box clicks made again after Wine dropped them: {self.clicks_again}")
-        self.note(f"button clicks with nothing on the wire, made again: {len(self.clicks_unseen)}")
-        for unseen in self.clicks_unseen:
-            self.note(f"  {unseen}")
         self.exit_by_helper(proc)
 
 
