@@ -18,8 +18,8 @@ import time
 import traceback
 
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
-from harness import (DEADLINE, Failure, Helper, Simulator, Wine, centre, commonest, menu_rows,
-                     poll, stop_process, winpath, scenario_main)
+from harness import (DEADLINE, Failure, Helper, Simulator, Wine, at_rest, centre, commonest,
+                     menu_rows, poll, stop_process, winpath, scenario_main)
 
 IDC_WINDOW, IDC_LINES, IDC_OPTIONS = 1000, 1001, 1002
 IDC_POSITION_BAR, IDC_WIDTH_BAR, IDC_STATUS = 1003, 1004, 1007
@@ -451,13 +451,7 @@ class Suite:
                 poll(what, follows)
         finally:
             self.wine.x("xdotool", "mouseup", "1")
-        # Motion queued before the button came up may still move the panel a
-        # little: its place counts once two looks 0.3 s apart agree.
-        def settled():
-            rect = self.helper.panel()[2]
-            time.sleep(0.3)
-            return rect == self.helper.panel()[2] and rect
-        moved = poll("the panel at rest after the drag", settled)
+        moved = at_rest("the panel at rest after the drag", lambda: self.helper.panel()[2])
         self.check(moved[0] - before[0] > 120 and moved[1] - before[1] > 70,
                    "a plain drag on the background moves the panel", f"{before} -> {moved}")
 

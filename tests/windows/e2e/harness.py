@@ -34,6 +34,17 @@ def poll(what, probe, deadline=DEADLINE, step=0.05):
         time.sleep(step)
 
 
+def at_rest(what, read, pause=0.3):
+    """Polls read() until two reads pause seconds apart agree, and returns that
+    value: a window dragged with the pointer may still follow motion queued
+    before the button came up."""
+    def settled():
+        first = read()
+        time.sleep(pause)
+        return first and first == read() and first
+    return poll(what, settled)
+
+
 def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 

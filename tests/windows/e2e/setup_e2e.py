@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # nothing of the run lands in the source tree
-from harness import Failure, centre, commonest, poll, stop_process, scenario_main
+from harness import Failure, at_rest, centre, commonest, poll, stop_process, scenario_main
 from app_e2e import LEVELS, Suite
 
 SETUP_TITLE = "Setup Hot Keys"
@@ -562,7 +562,7 @@ class SetupSuite(Suite):
                 poll(what, follows)
         finally:
             self.wine.x("xdotool", "mouseup", "1")
-        moved = poll("the dialog at rest", self.dialog)
+        moved = at_rest("the dialog at rest", self.dialog)
         self.check(before[0] - moved[0] > 120 and moved[1] - before[1] > 90,
                    "a drag by the caption moves the dialog", f"{before} -> {moved}")
         self.close_with(IDCANCEL)
