@@ -20,7 +20,8 @@ void CPopupWarning::Show() {
 
 LRESULT CPopupWarning::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCHITTEST) {
-        // Also for a hit test made by hand: on to the windows beneath.
+        // The hit test goes on to this thread's windows beneath: the
+        // panel's buttons and bars get the click.
         return HTTRANSPARENT;
     }
     if (message == WM_MOUSEACTIVATE) {
