@@ -123,6 +123,20 @@ class Suite:
         self.wine.x("xdotool", "mousemove", str(x), str(y), "click", "--repeat", str(repeat),
                     "--delay", "80", str(button))
 
+    def click_until(self, what, where, done, tries=3, wait=3):
+        """Clicks at where() until done() holds and returns the clicks it took.
+        Wine may drop a click on a window it has only just shown (its X window
+        is mapped after the program sees it visible); a person who sees nothing
+        happen clicks again, and so does this, up to tries times."""
+        for clicks in range(1, tries + 1):
+            self.click(*where())
+            try:
+                poll(what, done, wait)
+                return clicks
+            except Failure:
+                pass
+        raise Failure(f"{what}: not after {tries} clicks")
+
     def click_control(self, ctl_id):
         self.click(*centre(self.helper.control(ctl_id)[1]))
 
