@@ -246,8 +246,12 @@ class SetupSuite(Suite):
         def where():
             rect = poll("notepad on screen", lambda: self.helper.numbers("notepadrect"))
             return uncovered_point(rect, self.dialog())
-        clicks = self.click_until("notepad in front",
-                                  where, lambda: "Notepad" in self.helper.foreground(), wait=5)
+        try:
+            clicks = self.click_until("notepad in front",
+                                      where, lambda: "Notepad" in self.helper.foreground(), wait=5)
+        except Failure as failure:
+            raise Failure(f"{failure} (notepad {self.helper.ask('notepadrect')}, dialog "
+                          f"{self.dialog()}, in front: '{self.helper.foreground()}')")
         if clicks > 1:
             self.note(f"notepad came to the front after {clicks} clicks")
         return proc
