@@ -23,21 +23,6 @@ from harness import Failure, at_rest, centre, commonest, poll, stop_process, sce
 from app_e2e import LEVELS, Suite
 
 SETUP_TITLE = "Setup Hot Keys"
-
-
-def uncovered_point(rect, cover):
-    """A point in the text area of the window rect (below its caption and
-    menu bar) and, where that area reaches beyond it, outside cover (None:
-    nothing covers it)."""
-    left, top, right, bottom = rect[0], rect[1] + 50, rect[2], rect[3]
-    if cover is not None:
-        # The largest free band of the area beside, above or below cover.
-        bands = [(left, top, min(right, cover[0]), bottom), (max(left, cover[2]), top, right, bottom),
-                 (left, top, right, min(bottom, cover[1])), (left, max(top, cover[3]), right, bottom)]
-        free = [b for b in bands if b[2] - b[0] > 30 and b[3] - b[1] > 30]
-        if free:
-            left, top, right, bottom = max(free, key=lambda b: (b[2] - b[0]) * (b[3] - b[1]))
-    return (left + right) // 2, (top + bottom) // 2
 APP_NAME = "Tavrel Plus Remote"
 IDOK, IDCANCEL, IDC_ENABLE = 1, 2, 1008
 SM_CYCAPTION, SM_CYFIXEDFRAME, SM_CYMENU = 4, 8, 15
@@ -62,6 +47,21 @@ KEY_LIST = (["n/u"] + [chr(c) for c in range(ord("A"), ord("Z") + 1)] +
             [str(d) for d in range(10)] + [f"F{n}" for n in range(1, 13)] +
             ["Ins", "Del", "Home", "End", "Pg-Up", "Pg-Down", "Up-Arrow", "Dn-Arrow", "L-Arrow",
              "R-Arrow"] + [f"Num-{d}" for d in range(10)])
+
+
+def uncovered_point(rect, cover):
+    """A point in the text area of the window rect (below its caption and
+    menu bar) and, where that area reaches beyond it, outside cover (None:
+    nothing covers it)."""
+    left, top, right, bottom = rect[0], rect[1] + 50, rect[2], rect[3]
+    if cover is not None:
+        # The largest free band of the area beside, above or below cover.
+        bands = [(left, top, min(right, cover[0]), bottom), (max(left, cover[2]), top, right, bottom),
+                 (left, top, right, min(bottom, cover[1])), (left, max(top, cover[3]), right, bottom)]
+        free = [b for b in bands if b[2] - b[0] > 30 and b[3] - b[1] > 30]
+        if free:
+            left, top, right, bottom = max(free, key=lambda b: (b[2] - b[0]) * (b[3] - b[1]))
+    return (left + right) // 2, (top + bottom) // 2
 
 
 class SetupSuite(Suite):
