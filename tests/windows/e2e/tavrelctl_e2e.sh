@@ -34,7 +34,7 @@ run() {
     shift
     dir=$work/$name
     status=0
-    bash "$here/with_sim.sh" --build-dir "$build" --sim "$sim" --workdir "$dir" --timeout 60 \
+    bash "$here/../with_sim.sh" --build-dir "$build" --sim "$sim" --workdir "$dir" --timeout 60 \
         "${opts[@]}" -- "$exe" "$@" >"$work/$name.out" 2>&1 || status=$?
     out=$(cat "$work/$name.out")
 }
