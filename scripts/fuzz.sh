@@ -9,7 +9,7 @@
 #   scripts/fuzz.sh --seconds 60 probe    one harness for a minute
 #   scripts/fuzz.sh --jobs 2 ...          two harnesses at a time
 #
-# Harnesses: probe key_names settings ctl_args. Each starts from the seeds in
+# Harnesses: one per fuzz/<harness>_fuzzer.cpp. Each starts from the seeds in
 # fuzz/corpus/<harness>/ and its own growing corpus in build/fuzz/corpus/<harness>/.
 # A crash (or an input that hangs or eats memory) fails the run; its input is
 # left in build/fuzz/artifacts/<harness>/ and the command that replays it is printed.
@@ -22,7 +22,11 @@ usage() {
     exit 2
 }
 
-all=(probe key_names settings ctl_args)
+all=()
+for f in fuzz/*_fuzzer.cpp; do
+    f=${f##*/}
+    all+=("${f%_fuzzer.cpp}")
+done
 seconds=25 jobs=1 targets=()
 while [ $# -gt 0 ]; do
     case $1 in
