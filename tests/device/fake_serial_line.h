@@ -1,125 +1,208 @@
-// A simulated serial line for the link's unit tests: ports 1 to 4, each
-// missing, busy or holding a scripted magnifier, all in virtual time.
-//
-// The virtual clock belongs to the line and moves only when Advance is
-// called (the link's injected sleep does that). Bytes a device sends are
-// scheduled at a virtual time and become visible to GetInputCount and
-// ReadAvailable only once that time has come. Everything the host writes is
-// recorded with its time and port. All members are safe to call from any
-// thread; the clock and the records share one mutex.
+// A simulated serial line for the link's tests: ports 1 to 4, each missing,
+// holding a scripted magnifier, or stuck (it opens but stops taking bytes),
+// all in virtual time. The clock moves only when Advance is called (the
+// link's injected sleep does that). Bytes a device sends become visible once
+// their time has come. What each device heard is kept as whole lines, as the
+// magnifier's parser sees them: a line cut short is dropped when the port is
+// opened again.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <map>
+#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "device/com_port.h"
+#include "device/device_link.h"
 
 class FakeSerialLine final : public ISerialPort {
   public:
-    static constexpr int kPorts = 4;
-
-    // One piece of a device's answer: its bytes arrive nDelayMs after the
-    // host finished writing the "?" line.
+    // One piece of an answer to "?": its bytes arrive nDelayMs after the "?" line.
     struct Piece {
         int nDelayMs;
         std::string bytes;
     };
     using Reply = std::vector<Piece>;
-
-    // The answer a healthy magnifier gives at once.
     static Reply Answer(const std::string& bytes = "V1.23\r\n", int nDelayMs = 0) {
         return {{nDelayMs, bytes}};
     }
-
-    struct Write {
+    // A line a device heard (CR LF removed), or an attempt to open a port (no text).
+    struct Event {
         std::int64_t nTime;
-        int nPort;
-        std::uint8_t byte;
-    };
-    // A host command as seen on the wire: the bytes up to CR LF (not
-    // included). bTerminated is false for trailing bytes without CR LF.
-    struct Command {
-        std::int64_t nTime;  // time of its first byte
         int nPort;
         std::string text;
-        bool bTerminated;
-    };
-    struct PortCall {
-        std::int64_t nTime;
-        bool bOpen;    // Open, else Close
-        int nPort;     // the port asked for (Open; the open one if one was) or closed (0: none)
-        bool bResult;  // Open's result; for Close whether a port was open
     };
 
-    FakeSerialLine() = default;
-    FakeSerialLine(const FakeSerialLine&) = delete;
-    FakeSerialLine& operator=(const FakeSerialLine&) = delete;
+    std::int64_t Now() const { return m_nNow; }
+    void Advance(int nMs) { m_nNow += nMs; }
 
-    // --- the virtual clock
-    std::int64_t Now() const;
-    void Advance(int nMilliseconds);
+    // Scripting, from time nAt on; a port never set up is missing.
+    void SetMissing(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Missing, {}, 0}); }
+    void SetDevice(int nPort, Reply reply, std::int64_t nAt = 0) {
+        Set(nPort, nAt, {Kind::Present, std::move(reply), 0});
+    }
+    // The device stops reading: the port still opens, takes nTaken more bytes
+    // and then none, and every write after that is reported as not whole.
+    void SetStuck(int nPort, std::int64_t nAt, int nTaken = 0) {
+        Set(nPort, nAt, {Kind::Stuck, {}, nTaken});
+    }
+    // Bytes the device sends unasked, arriving at nAt.
+    void QueueBytes(int nPort, std::int64_t nAt, const std::string& bytes) {
+        for (char c : bytes) {
+            m_ports[nPort].in.insert({nAt, static_cast<std::uint8_t>(c)});
+        }
+    }
 
-    // --- scripting the ports, from time nAt on (0: from the start). A port
-    // never set up is missing.
-    void SetMissing(int nPort, std::int64_t nAt = 0);  // also "unplugged at nAt"
-    void SetBusy(int nPort, std::int64_t nAt = 0);     // held by another program
-    // A magnifier that answers every "?" with reply (an empty reply: silent).
-    void SetDevice(int nPort, Reply reply, std::int64_t nAt = 0);
-    // Unsolicited bytes from the device on nPort, arriving at nAt.
-    void QueueBytes(int nPort, std::int64_t nAt, const std::string& bytes);
+    std::vector<Event> heard;  // in time order
+    std::vector<Event> opens;
 
-    // Called after every Close call, outside the line's lock.
-    void SetCloseHook(std::function<void()> fnHook);
-
-    // --- records
-    std::vector<Write> Writes() const;
-    std::vector<Command> Commands() const;
-    std::vector<Command> CommandsSince(std::int64_t nFrom) const;
-    std::vector<PortCall> PortCalls() const;
-    std::vector<int> OpenedPorts() const;  // ports of the successful Opens, in order
-    int WritesWhileClosed() const;
-    int OpenPort() const;  // the port now open, 0 if none
-
-    // --- ISerialPort
-    bool Open(int nPort, int nBaud) override;
-    bool Close() override;
-    int WriteBytes(const std::uint8_t* pBytes, int nLength) override;
-    // False after a write to a port that is gone (unplugged while open).
-    bool LastWriteWhole() const override;
-    int GetInputCount() override;
-    int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override;
-    bool IsOpen() const override;
+    bool Open(int nPort, int) override {
+        if (m_nOpen != 0) {
+            return true;
+        }
+        const Setup* pSetup = Current(nPort);
+        opens.push_back({m_nNow, nPort, ""});
+        const bool bOk = pSetup && pSetup->kind != Kind::Missing;
+        if (bOk) {
+            m_nOpen = nPort;
+            Port& port = m_ports[nPort];
+            port.in.erase(port.in.begin(), port.in.lower_bound(m_nNow));  // sent to nobody
+            port.heard.clear();
+        }
+        return bOk;
+    }
+    bool Close() override {
+        m_nOpen = 0;
+        return true;
+    }
+    int WriteBytes(const std::uint8_t* pBytes, int nLength) override {
+        m_bWhole = m_nOpen != 0 && nLength > 0;
+        if (!m_bWhole) {
+            return 0;
+        }
+        Setup* pSetup = Current(m_nOpen);
+        Port& port = m_ports[m_nOpen];
+        for (int i = 0; i < nLength; ++i) {
+            if (pSetup->kind == Kind::Missing ||
+                (pSetup->kind == Kind::Stuck && pSetup->nTaken-- <= 0)) {
+                m_bWhole = false;
+                continue;
+            }
+            port.heard.push_back(static_cast<char>(pBytes[i]));
+            if (port.heard.size() >= 2 && port.heard.substr(port.heard.size() - 2) == "\r\n") {
+                port.heard.resize(port.heard.size() - 2);
+                heard.push_back({m_nNow, m_nOpen, port.heard});
+                if (port.heard == "?" && pSetup->kind == Kind::Present) {
+                    for (const Piece& piece : pSetup->reply) {
+                        QueueBytes(m_nOpen, m_nNow + piece.nDelayMs, piece.bytes);
+                    }
+                }
+                port.heard.clear();
+            }
+        }
+        return nLength;
+    }
+    bool LastWriteWhole() const override { return m_bWhole; }
+    int GetInputCount() override { return Visible(); }
+    int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override {
+        const int nTake = std::min(Visible(), nLimit);
+        auto& in = m_ports[m_nOpen].in;
+        for (int i = 0; i < nTake; ++i) {
+            pBuffer[i] = in.begin()->second;
+            in.erase(in.begin());
+        }
+        return nTake;
+    }
+    bool IsOpen() const override { return m_nOpen != 0; }
 
   private:
-    enum class Kind { Missing, Busy, Present };
+    enum class Kind { Missing, Present, Stuck };
     struct Setup {
-        std::int64_t nFrom;
         Kind kind;
         Reply reply;
+        int nTaken;
     };
     struct Port {
-        std::vector<Setup> setups;                              // by nFrom, ascending
-        std::vector<std::pair<std::int64_t, std::uint8_t>> in;  // scheduled bytes, by time
-        std::string heard;                                      // device side: partial line
+        std::map<std::int64_t, Setup> setups;          // by start time
+        std::multimap<std::int64_t, std::uint8_t> in;  // bytes to the host, by arrival
+        std::string heard;                             // the device's line so far
     };
 
-    const Setup* CurrentSetup(int nPort) const;
-    void AddSetup(int nPort, Setup setup);
-    void Schedule(int nPort, std::int64_t nAt, const std::string& bytes);
-    int VisibleCount() const;
-    static bool Valid(int nPort) { return nPort >= 1 && nPort <= kPorts; }
+    void Set(int nPort, std::int64_t nAt, Setup setup) {
+        m_ports[nPort].setups.insert_or_assign(nAt, std::move(setup));
+    }
+    Setup* Current(int nPort) {
+        auto& setups = m_ports[nPort].setups;
+        auto it = setups.upper_bound(m_nNow);
+        return it == setups.begin() ? nullptr : &std::prev(it)->second;
+    }
+    // Bytes of the open port that have arrived; none from a device that is gone.
+    int Visible() {
+        const Setup* pSetup = m_nOpen ? Current(m_nOpen) : nullptr;
+        if (!pSetup || pSetup->kind == Kind::Missing) {
+            return 0;
+        }
+        const auto& in = m_ports[m_nOpen].in;
+        return static_cast<int>(std::distance(in.begin(), in.upper_bound(m_nNow)));
+    }
 
-    mutable std::mutex m_mutex;
     std::int64_t m_nNow = 0;
-    Port m_ports[kPorts + 1];
+    std::map<int, Port> m_ports;
     int m_nOpen = 0;
-    int m_nWritesWhileClosed = 0;
-    bool m_bLastWriteWhole = true;
-    std::vector<Write> m_writes;
-    std::vector<PortCall> m_calls;
-    std::function<void()> m_fnCloseHook;
+    bool m_bWhole = true;
+};
+
+// Runs the real link state machine on the test thread in virtual time: the
+// link's sleep moves the line's clock and fires the test's scripted actions
+// whose time has come (as if the user interface acted during that sleep).
+class VirtualLink {
+  public:
+    FakeSerialLine line;
+    CDeviceLink link;
+    std::vector<std::int64_t> disconnectedAt;  // sleeps that began with m_bConnected clear
+
+    VirtualLink() {
+        link.UsePort(&line);
+        link.UseSleep([this](int nMs) {
+            if (!link.m_bConnected) {
+                disconnectedAt.push_back(line.Now());
+            }
+            line.Advance(nMs);
+            for (std::size_t i = 0; i < m_actions.size(); ++i) {  // an action may add one
+                if (m_actions[i].second && m_actions[i].first <= line.Now()) {
+                    auto run = std::move(m_actions[i].second);
+                    m_actions[i].second = nullptr;
+                    run();
+                }
+            }
+            if (line.Now() > 60000) {
+                throw std::runtime_error("the link did not stop when asked");
+            }
+        });
+    }
+
+    // Runs fnAction at the end of the first sleep that reaches nAt.
+    void At(std::int64_t nAt, std::function<void()> fnAction) {
+        m_actions.push_back({nAt, std::move(fnAction)});
+    }
+    // Runs the thread body until a stop requested at nStopAt.
+    void RunUntil(std::int64_t nStopAt) {
+        At(nStopAt, [this] { link.m_bStopRequest = 1; });
+        link.Run();
+    }
+    // The lines the magnifier heard from nFrom on, texts only.
+    std::vector<std::string> Heard(std::int64_t nFrom = 0) const {
+        std::vector<std::string> texts;
+        for (const auto& l : line.heard) {
+            if (l.nTime >= nFrom) {
+                texts.push_back(l.text);
+            }
+        }
+        return texts;
+    }
+
+  private:
+    std::vector<std::pair<std::int64_t, std::function<void()>>> m_actions;
 };

@@ -1,60 +1,101 @@
-// The magnifier simulator (tavrel-sim) as a child process of a test: started
-// in a fresh temporary directory with its link, log and control FIFO there,
-// driven through the FIFO, read back through its log, and stopped by its
-// pid when the object goes away.
+// The magnifier simulator (tavrel-sim) as a child process of a test or a
+// benchmark, started in a fresh temporary directory with its link, log and
+// control FIFO there, and stopped by its pid; and the link thread run for one.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "device/device_link.h"
+
+// Polls pred every millisecond until it holds (true) or the timeout passes (false).
+template <typename Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool bDone;
+    while (!(bDone = pred()) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return bDone;
+}
+
+std::string ReadFile(const std::string& path);
+// Starts a program with its output dropped and its error output in errPath;
+// its pid, or -1.
+pid_t Spawn(std::vector<std::string> args, const std::string& errPath);
+
+// Maps COM1 to COM4 to these paths (a missing or empty one: no such port).
+inline void MapPorts(std::vector<std::string> paths) {
+    paths.resize(4);
+    for (int n = 1; n <= 4; ++n) {
+        CComPort::SetPortPath(n, paths[n - 1].empty() ? "/nonexistent/com" : paths[n - 1]);
+    }
+}
 
 class SimProcess {
   public:
-    // Starts the built tavrel-sim in a fresh temporary directory with
-    // --link <dir>/link, --log <dir>/sim.log, --control <dir>/ctl and the extra
-    // arguments, and waits (10 s at most) for its "# ready" line. Throws
-    // std::runtime_error, with the simulator's error output, if it does not
-    // get ready.
+    // Starts tavrel-sim with the extra arguments and waits (10 s at most) for
+    // its "# ready" line; throws std::runtime_error if it does not come.
     explicit SimProcess(std::vector<std::string> extraArgs = {});
-    // Asks the simulator to quit, then SIGTERM and at last SIGKILL by pid;
-    // reaps it and removes the directory.
+    // Asks it to quit, else kills it by its pid; removes the directory.
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
-    const std::string& LinkPath() const { return m_linkPath; }  // the link the host opens
+    const std::string& LinkPath() const { return m_linkPath; }
     const std::string& Dir() const { return m_dir; }
-
-    // Writes one control line into the FIFO. Throws std::runtime_error when
-    // the FIFO cannot be written (the simulator is gone).
+    // Writes one control line into the FIFO; throws when it cannot.
     void Control(const std::string& line);
 
     struct LogLine {
         long ms;
         std::string text;
     };
-    // The log so far, complete lines only.
     std::vector<LogLine> Log() const;
-    // Host commands only: lines that start with neither '#' nor '!'.
-    std::vector<std::string> Commands() const;
-    // Polls the log until a line whose text equals text appears at an index
-    // >= fromIndex; returns that index, or -1 after the timeout.
+    // The host's commands logged after log line nAfter (lines that start
+    // with neither '#' nor '!').
+    std::vector<std::string> Commands(int nAfter = -1) const;
+    // The index of the first log line equal to text at or after fromIndex;
+    // -1 when none appears within the timeout.
     int WaitForLine(const std::string& text, std::chrono::milliseconds timeout,
                     size_t fromIndex = 0) const;
-
-    pid_t Pid() const { return m_pid; }
-
-    // The simulator executable the tests were built with.
-    static std::string SimulatorPath();
 
   private:
     void Stop();
 
     std::string m_dir;
     std::string m_linkPath;
-    std::string m_logPath;
-    std::string m_controlPath;
     pid_t m_pid = -1;
+};
+
+// The link thread of a record, stopped in order when the object goes: stop
+// request, then the thread waited for (it must not outlive the record).
+class LinkRunner {
+  public:
+    explicit LinkRunner(CDeviceLink& link)
+        : m_link(link), m_thread([this] {
+              LinkThreadProc(&m_link);
+              m_bFinished = true;
+          }) {}
+    ~LinkRunner() { Stop(); }
+    // True when the thread ended within 20 s with m_bRunning clear. The
+    // request is repeated because the thread clears it once as it starts.
+    bool Stop() {
+        const bool bInTime = WaitFor([this] { return (m_link.m_bStopRequest = 1) && m_bFinished; },
+                                     std::chrono::seconds(20));
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return bInTime && !m_link.m_bRunning;
+    }
+    std::thread::native_handle_type NativeHandle() { return m_thread.native_handle(); }
+
+  private:
+    CDeviceLink& m_link;
+    std::atomic<bool> m_bFinished{false};
+    std::thread m_thread;
 };

@@ -1,0 +1,120 @@
+// The settings sections over the in-memory store, as a user's hand-edited
+// registry can leave them: a damaged value spoils only itself, and texts of
+// any length are kept whole.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "app/memory_settings_store.h"
+#include "hotkeys/hot_key_settings.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Text(const std::string& text, bool bNul = true) {
+    return Bytes(text.c_str(), text.c_str() + text.size() + (bNul ? 1 : 0));
+}
+
+Bytes Number(RegDword n) {
+    return {std::uint8_t(n), std::uint8_t(n >> 8), std::uint8_t(n >> 16), std::uint8_t(n >> 24)};
+}
+
+// A text as a failure shows it: a long one by its length.
+std::string Shown(const std::string& text) {
+    return text.size() < 20 ? text : text.substr(0, 3) + "... of " + std::to_string(text.size());
+}
+
+// The section's fields in its stored order, as texts.
+std::vector<std::string> Fields(const CHotKeySettings& s) {
+    std::vector<std::string> fields{std::to_string(s.m_bEnabled)};
+    for (RegDword n : s.m_nModifiers) {
+        fields.push_back(std::to_string(n));
+    }
+    for (const std::string& key : s.m_strKey) {
+        fields.push_back(Shown(key));
+    }
+    return fields;
+}
+
+class Sections : public ::testing::Test {
+  protected:
+    // Stores a hot-key value as (name, type, data); no data: the value is removed.
+    void Put(const std::string& name, RegDword type, const std::optional<Bytes>& data) {
+        RegKey key = 0;
+        ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, g_hotKeySettings.m_strSubKey.c_str(), &key),
+                  kRegSuccess);
+        if (data) {
+            m_store.SetValue(key, name.c_str(), type, data->data(), RegDword(data->size()));
+        }
+        m_store.CloseKey(key);
+    }
+
+    CMemorySettingsStore m_store;
+};
+
+TEST_F(Sections, ADamagedValueSpoilsOnlyItself) {
+    const std::string long5000(5000, 'K');
+    struct Case {
+        const char* pszName;
+        const char* pszValue;
+        RegDword type;
+        std::optional<Bytes> data;  // none: the value is removed
+        std::string loaded;
+    } cases[] = {
+        {"a number stored as text", "nWindowModifiers", kRegTypeSz, Text("7"), "2"},
+        {"a number of 2 bytes", "nPopupModifiers", kRegTypeBinary, Bytes{5, 0}, "2"},
+        {"a number of 8 bytes", "nLinesModifiers", kRegTypeQword, Bytes{5, 0, 0, 0, 0, 0, 0, 0},
+         "2"},
+        {"a number removed", "bHotKeysEnabled", kRegTypeDword, std::nullopt, "1"},
+        {"a key name stored as a number", "sPosDownKey", kRegTypeDword, Number(0x394241), "AB9"},
+        {"a key name without its NUL", "sPopupKey", kRegTypeSz, Text("Home", false), "Home"},
+        {"a key name of 5,000 characters", "sWidthUpKey", kRegTypeSz, Text(long5000), long5000},
+        {"an empty key name", "sOptionsKey", kRegTypeSz, Bytes{}, ""},
+        {"a key name removed", "sLinesKey", kRegTypeSz, std::nullopt, "F7"},
+    };
+    auto name = [](std::size_t i) {  // of field i
+        return i == 0   ? "bHotKeysEnabled"
+               : i <= 8 ? g_hotKeyActions[i - 1].pszModifierValue
+                        : g_hotKeyActions[i - 9].pszKeyValue;
+    };
+    CHotKeySettings stored;  // every value away from its default
+    stored.m_bEnabled = false;
+    stored.m_nModifiers.fill(HOTKEY_MOD_ALT | HOTKEY_MOD_SHIFT);
+    stored.m_strKey = {"A", "B", "C", "D", "E", "F", "G", "H"};
+    for (const Case& c : cases) {
+        m_store.DeleteTree("Software\\Quorvane");
+        std::vector<std::string> expected = Fields(stored);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (name(i) == std::string(c.pszValue)) {
+                Put(name(i), c.type, c.data);
+                expected[i] = Shown(c.loaded);
+            } else if (i <= kHotKeyCount) {
+                Put(name(i), kRegTypeDword, Number(std::stoul(expected[i])));
+            } else {
+                Put(name(i), kRegTypeSz, Text(expected[i]));
+            }
+        }
+        CHotKeySettings settings;
+        settings.UseStore(&m_store);
+        settings.m_nModifiers.fill(9);  // neither stored nor default
+        settings.m_strKey.fill("X");
+        settings.Load();
+        EXPECT_EQ(Fields(settings), expected) << c.pszName;
+    }
+}
+
+TEST_F(Sections, ALongKeyNameIsSavedAndLoadedWhole) {
+    for (std::size_t nLength : {99u, 100u, 5000u}) {
+        CHotKeySettings saved;
+        CHotKeySettings loaded;
+        saved.UseStore(&m_store);
+        loaded.UseStore(&m_store);
+        saved.m_strKey[7] = std::string(nLength - 1, 'x') + "y";
+        ASSERT_EQ(saved.Save(), kRegSuccess);
+        EXPECT_EQ(loaded.Load(), kRegSuccess);
+        EXPECT_EQ(Fields(loaded), Fields(saved)) << nLength << " characters";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// The link thread's body against the simulated line in virtual time: which
+// probe answers connect, what reaches the magnifier and in what order, and
+// how the link rides out an unplug, a stuck line and a reconnect.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_serial_line.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// Host commands other than the probe (keep-alives fall anywhere in a run).
+Texts WithoutProbes(Texts texts) {
+    texts.erase(std::remove(texts.begin(), texts.end(), "?"), texts.end());
+    return texts;
+}
+
+TEST(Link, OnlyAWholeTimelyAnswerConnects) {
+    const std::string kAnswer = "V1.23\r\n";
+    struct Case {
+        const char* pszName;
+        FakeSerialLine::Reply reply;
+        bool bConnects;
+        std::string noiseBefore;
+    } cases[] = {
+        {"at once", FakeSerialLine::Answer(), true, ""},
+        {"at 150 ms", FakeSerialLine::Answer(kAnswer, 150), true, ""},
+        {"in pieces 1+6 over 150 ms", {{0, "V"}, {150, "1.23\r\n"}}, true, ""},
+        {"in pieces 3+4", {{20, "V1."}, {90, "23\r\n"}}, true, ""},
+        {"noise queued before the probe", FakeSerialLine::Answer(), true, "NOISE\r\nV9.99\r\n"},
+        {"5 bytes", FakeSerialLine::Answer("V1.\r\n"), false, ""},
+        {"7 random bytes", FakeSerialLine::Answer("k\xd3\x81Q\x07\xfe)"), false, ""},
+        {"LF CR", FakeSerialLine::Answer("V1.23\n\r"), false, ""},
+        {"a comma", FakeSerialLine::Answer("V1,23\r\n"), false, ""},
+        {"a NUL", FakeSerialLine::Answer(std::string("V\0.23\r\n", 7)), false, ""},
+        {"only NULs", FakeSerialLine::Answer(std::string(7, '\0')), false, ""},
+        {"8 bytes", FakeSerialLine::Answer("V1.23\r\nX"), false, ""},
+        {"199 ms late", FakeSerialLine::Answer(kAnswer, 199), false, ""},
+        {"250 ms late", FakeSerialLine::Answer(kAnswer, 250), false, ""},
+        {"none", {}, false, ""},
+    };
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(1, c.reply);
+        v.line.QueueBytes(1, 0, c.noiseBefore);
+        EXPECT_EQ(v.link.TryPort(1), c.bConnects) << c.pszName;
+        EXPECT_EQ(v.line.IsOpen(), c.bConnects) << c.pszName << ": a failed attempt closes";
+        EXPECT_EQ(v.Heard(), Texts{"?"}) << c.pszName;
+    }
+}
+
+// What reaches a connected magnifier (on COM1 from 610 ms) for what the user
+// does at 1500 ms: each press followed by both levels, in lower-case
+// two-digit hex, WINDOW, LINES, OPTIONS, then the levels, in one pass.
+TEST(Link, PressesAndLevelsOnTheWire) {
+    struct Case {
+        const char* pszName;
+        std::function<void(VirtualLink&)> act;
+        Texts expected;
+    } cases[] = {
+        {"three buttons and both levels",
+         [](VirtualLink& v) {
+             v.link.m_bOptionsPending = 1;
+             v.link.m_bLinesPending = 1;
+             v.link.m_bWindowPending = 1;
+             v.link.m_nPosition = 0x3f;
+             v.link.m_nWidth = 0xc8;
+         },
+         {"BW", "p3f", "wc8", "BL", "p3f", "wc8", "BO", "p3f", "wc8"}},
+        {"levels alone",
+         [](VirtualLink& v) {
+             v.link.m_nPosition = 5;
+             v.link.m_nWidth = 255;
+         },
+         {"p05", "wff"}},
+        {"three presses before a cycle are one",
+         [](VirtualLink& v) {
+             for (int i = 0; i < 3; ++i) {
+                 v.link.m_bOptionsPending = 1;
+             }
+         },
+         {"BO", "p80", "w80"}},
+        {"a press while the last one goes out is the next one",
+         [](VirtualLink& v) {
+             v.link.m_bWindowPending = 1;
+             v.At(v.line.Now() + 1, [&v] { v.link.m_bWindowPending = 1; });
+         },
+         {"BW", "p80", "w80", "BW", "p80", "w80"}},
+        {"a level moved and moved back, then the width alone",
+         [](VirtualLink& v) {
+             v.link.m_nPosition = 7;
+             v.link.m_nPosition = 128;
+             v.link.m_nWidth = 171;
+         },
+         {"wab"}},
+    };
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(1, FakeSerialLine::Answer());
+        v.At(1500, [&] { c.act(v); });
+        v.RunUntil(2500);
+        EXPECT_EQ(WithoutProbes(v.Heard(1500)), c.expected) << c.pszName;
+    }
+}
+
+// The magnifier on COM3 is unplugged at 2000 ms and back at 3000 ms.
+TEST(Link, ALostMagnifierIsFoundAgainFromCom1AndGetsBothLevels) {
+    VirtualLink v;
+    v.line.SetDevice(3, FakeSerialLine::Answer());
+    v.line.SetMissing(3, 2000);
+    v.line.SetDevice(3, FakeSerialLine::Answer(), 3000);
+    v.link.m_nPosition = 10;
+    v.RunUntil(6000);
+
+    ASSERT_FALSE(v.disconnectedAt.empty() || v.disconnectedAt.back() < 2000)
+        << "the unplug was never noticed";
+    std::vector<int> ports;
+    for (const auto& open : v.line.opens) {
+        if (open.nTime > 2000) {
+            ports.push_back(open.nPort);
+        }
+    }
+    ASSERT_FALSE(ports.empty()) << "no rescan";
+    EXPECT_EQ(ports.front(), 1) << "the rescan starts at COM1";
+    ASSERT_GE(ports.size(), 3u);
+    EXPECT_EQ(std::vector<int>(ports.end() - 3, ports.end()), (std::vector<int>{1, 2, 3}));
+
+    // Since the probe that found it again: both levels, although neither changed.
+    const auto heard = v.line.heard;
+    const auto found =
+        std::find_if(heard.begin(), heard.end(), [](const auto& l) { return l.nTime > 3000; });
+    ASSERT_NE(found, heard.end()) << "not connected again";
+    EXPECT_EQ(WithoutProbes(v.Heard(found->nTime)), (Texts{"p0a", "w80"}));
+}
+
+// A WINDOW press at 2000 ms meets a line that is gone or stuck (with part of
+// the command taken) until 4000 ms: the magnifier hears it once, afterwards.
+TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
+    struct Case {
+        const char* pszName;
+        std::function<void(FakeSerialLine&)> fault;
+    } cases[] = {
+        {"unplugged", [](FakeSerialLine& l) { l.SetMissing(1, 2000); }},
+        {"stuck", [](FakeSerialLine& l) { l.SetStuck(1, 2000); }},
+        {"stuck after 'B'", [](FakeSerialLine& l) { l.SetStuck(1, 2000, 1); }},
+        {"stuck after 'BW\\r'", [](FakeSerialLine& l) { l.SetStuck(1, 2000, 3); }},
+    };
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(1, FakeSerialLine::Answer());
+        c.fault(v.line);
+        v.line.SetDevice(1, FakeSerialLine::Answer(), 4000);
+        v.At(2000, [&v] { v.link.m_bWindowPending = 1; });
+        v.RunUntil(8000);
+
+        EXPECT_EQ(WithoutProbes(v.Heard(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
+        EXPECT_EQ(v.link.m_bWindowPending, 0) << c.pszName;
+    }
+}
+
+TEST(Link, ARecordIsFreedAtExitOnlyOnceItsThreadHasEnded) {
+    auto* pLink = new CDeviceLink;
+    pLink->m_bRunning = 1;
+    EXPECT_FALSE(ReleaseAtExit(pLink));
+    pLink->SetStatusText("still here");  // ASan reports a use after free here
+    pLink->m_bRunning = 0;
+    EXPECT_TRUE(ReleaseAtExit(pLink));
+}
+
+}  // namespace

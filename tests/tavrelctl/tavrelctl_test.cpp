@@ -1,0 +1,88 @@
+// The console remote: its command line, and its exit codes as a process
+// (0 done, 1 no magnifier within --timeout, 2 bad arguments) against the
+// simulator on a pseudo-terminal.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "ctl_options.h"
+#include "sim_process.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Result {
+    int exitCode = -1;
+    std::string err;
+    double seconds = 0;
+};
+
+// Runs tavrelctl with its error output in dir and the arguments after these
+// (COM1 to COM4 on no device and a short search: nothing real is opened).
+// Kills it by its pid after 30 s.
+Result RunCtl(const std::string& dir, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {TAVRELCTL_PATH,         "--timeout=1",
+                                     "--com=1=/nonexistent", "--com=2=/nonexistent",
+                                     "--com=3=/nonexistent", "--com=4=/nonexistent"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = Spawn(argv, dir + "/ctl.err");
+    EXPECT_GT(pid, 0);
+    int status = 0;
+    if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30s)) {
+        ADD_FAILURE() << "tavrelctl still running after 30 s";
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir + "/ctl.err"), took.count()};
+}
+
+TEST(Tavrelctl, GoodCommandLines) {
+    CtlOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCtlOptions({"position", "10", "window", "lines", "width", "0", "options",
+                                 "position", "255", "--timeout", "2.5"},
+                                true, o, error))
+        << error;
+    EXPECT_EQ(o.presses,
+              (std::vector<CtlAction>{CtlAction::Window, CtlAction::Lines, CtlAction::Options}));
+    EXPECT_EQ(o.position, 255) << "the last value given";
+    EXPECT_EQ(o.width, 0);
+    EXPECT_EQ(o.timeoutSeconds, 2.5);
+    ASSERT_TRUE(ParseCtlOptions({"--com", "3=/tmp/x", "probe"}, true, o, error)) << error;
+    EXPECT_EQ(o.ports.at(3), "/tmp/x");
+    EXPECT_EQ(o.position, 63) << "the panel's starting level when none is given";
+}
+
+TEST(Tavrelctl, BadCommandLinesExitWithTwoAndNameTheirFault) {
+    SimProcess sim;
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"position", "256"}, "'256'"},         {{"width", "-1"}, "'-1'"},
+        {{"position", "1x"}, "'1x'"},           {{"window", "width"}, "width needs a VALUE"},
+        {{"zoom"}, "unknown action 'zoom'"},    {{"--timeout", "0", "probe"}, "--timeout '0'"},
+        {{"--com", "5=/x", "probe"}, "'5=/x'"}, {{}, "no action given"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Result r = RunCtl(sim.Dir(), args);
+        EXPECT_EQ(r.exitCode, 2) << message;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+}
+
+TEST(Tavrelctl, ExitsWithZeroWhenDoneAndOneWhenNoMagnifierAnswers) {
+    SimProcess sim;
+    const Result done = RunCtl(sim.Dir(), {"--com", "3=" + sim.LinkPath(), "window"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    const auto commands = sim.Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "BW"), commands.end());
+
+    const Result absent = RunCtl(sim.Dir(), {"window"});
+    EXPECT_EQ(absent.exitCode, 1) << absent.err;
+    EXPECT_NE(absent.err.find("Tavrel Plus Not Detected"), std::string::npos) << absent.err;
+    EXPECT_LT(absent.seconds, 5) << "--timeout 1 was not kept";
+}
+
+}  // namespace
