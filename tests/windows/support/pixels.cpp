@@ -1,29 +1,17 @@
 #include "pixels.h"
 
-BITMAPINFO PixelFormat(int nWidth, int nHeight, int nBits, bool bBottomUp) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = nWidth;
-    bi.bmiHeader.biHeight = bBottomUp ? nHeight : -nHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = static_cast<WORD>(nBits);
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
-}
-
 ClientPixels::ClientPixels(HWND hWnd) {
     ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    ::GdiFlush();
     RECT rc = {};
     ::GetClientRect(hWnd, &rc);
-    const int w = rc.right - rc.left;
-    const int h = rc.bottom - rc.top;
+    const int w = rc.right, h = rc.bottom;
     if (w <= 0 || h <= 0) {
         return;
     }
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     HDC hdcWindow = ::GetDC(hWnd);
     HDC hdcMem = ::CreateCompatibleDC(hdcWindow);
-    BITMAPINFO bi = PixelFormat(w, h);
     void* pBits = nullptr;
     HBITMAP hbm = ::CreateDIBSection(hdcWindow, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (hbm != nullptr && pBits != nullptr) {
@@ -59,11 +47,6 @@ int ClientPixels::Count(const RECT& rc, COLORREF cr) const {
         }
     }
     return n;
-}
-
-bool ClientPixels::All(const RECT& rc, COLORREF cr) const {
-    const int nArea = (rc.right - rc.left) * (rc.bottom - rc.top);
-    return nArea > 0 && Count(rc, cr) == nArea;
 }
 
 void PumpMessages(int nMilliseconds) {

@@ -1,0 +1,465 @@
+#!/usr/bin/env python3
+"""TavrelRemote.exe end to end under wine: one table of scenarios.
+
+    e2e.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--ctl TAVRELCTL_EXE]
+           [--setup SETUP_EXE] [--out DIR] [SCENARIO]...
+
+The real program runs in the Wine virtual desktop on the Xvfb display of the
+ctest fixture "wine", with tavrel-sim on a pty mapped as a COM port as its
+magnifier; what went over the wire is read from the simulator's log. Hot keys
+are real keys (xdotool). The helper (inside wine) reads windows and the
+registry, and takes the few actions Wine may drop as input. Each scenario
+starts from fresh state (no copy running, no settings, no COM port mapped) and
+waits for states, never for a time; a failure names what it waited for. Prints
+"ok   NAME" or "FAIL NAME: why" per scenario; exit status 1 when one failed.
+"""
+
+import argparse
+import glob
+import os
+import signal
+import subprocess
+import sys
+import time
+
+DEADLINE = 20.0
+PANEL_TITLE = "Quorvane - Tavrel Plus Remote"
+SETTINGS = r"Software\Quorvane\Tavrel Plus Remote"
+RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run|Tavrel Plus Remote"
+IDC_WINDOW, IDC_LINES = 1000, 1001
+ID_EXIT, ID_HOTKEYS = 134, 138
+IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_KEY = 1013, 1017, 1019, 1021
+LEVELS = ["p3f", "w3f"]  # both levels at 63, sent after every press
+DEFAULT_KEYS = [("ctrl+F6", ["BW"] + LEVELS), ("ctrl+F7", ["BL"] + LEVELS),
+                ("ctrl+F8", ["BO"] + LEVELS), ("ctrl+F9", ["w3e"]), ("ctrl+F10", ["w3f"]),
+                ("ctrl+F11", ["p3e"]), ("ctrl+F12", ["p3f"])]
+
+
+class Failure(Exception):
+    """A scenario cannot go on; the message says what was missing."""
+
+
+class Skip(Exception):
+    """What a scenario needs was not built here (tavrelctl, the installer)."""
+
+
+def poll(what, probe, deadline=DEADLINE, step=0.05):
+    """Calls probe() until it gives something true and returns that; a
+    Failure naming what when the deadline passes first."""
+    end = time.monotonic() + deadline
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure(f"{what}: not within {deadline:.0f} s")
+        time.sleep(step)
+
+
+def expect(condition, what, detail=""):
+    if not condition:
+        raise Failure(f"{what}{': ' + str(detail) if detail else ''}")
+
+
+def stop_process(proc, grace=10.0):
+    """Ends a process we started, by its id: TERM, then KILL."""
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(grace)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(grace)
+
+
+class Wine:
+    """The run's prefix and display, from the fixture's state file."""
+
+    def __init__(self, build_dir):
+        self.prefix = os.path.join(os.path.abspath(build_dir), "wineprefix")
+        state = os.path.join(os.path.abspath(build_dir), "wine-run", "state")
+        if not os.path.exists(state):
+            raise Failure(f"the wine fixture is not up ({state} is missing); run through ctest")
+        values = dict(line.strip().split("=", 1) for line in open(state) if "=" in line)
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=values["display"])
+
+    def com_link(self, n):
+        return os.path.join(self.prefix, "dosdevices", f"com{n}")
+
+    def start(self, args, log, **kwargs):
+        return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=log, stderr=subprocess.STDOUT, **kwargs)
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", "--delay", "60", *keys], env=self.env, check=True,
+                       timeout=30)
+
+
+class Simulator:
+    """One tavrel-sim on a pty, mapped as COM port of the prefix."""
+
+    def __init__(self, wine, sim, workdir, name, port, *extra):
+        self.wine, self.port = wine, port
+        self.link, self.log, self.control = (os.path.join(workdir, f"{name}.{ext}")
+                                             for ext in ("link", "log", "ctl"))
+        for path in (self.link, self.log, self.control):
+            if os.path.lexists(path):
+                os.remove(path)
+        self.proc = subprocess.Popen(
+            [sim, "--link", self.link, "--log", self.log, "--control", self.control, *extra],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        poll(f"simulator {name} ready", lambda: self.proc.poll() is not None or
+             "# ready" in self.text())
+        expect(self.proc.poll() is None, f"simulator {name} ended at start")
+
+    def map(self):
+        os.symlink(self.link, self.wine.com_link(self.port))
+
+    def text(self):
+        try:
+            with open(self.log) as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
+    def commands(self, probes=False):
+        """What the host sent, in order, without the simulator's notes."""
+        out = [line.partition(" ")[2] for line in self.text().splitlines()]
+        return [t for t in out if t and not t.startswith(("#", "!")) and (probes or t != "?")]
+
+    def mark(self):
+        return len(self.commands())
+
+    def since(self, mark):
+        return self.commands()[mark:]
+
+    def settled(self, mark):
+        """The commands after mark once a keep-alive probe has followed them:
+        each poll cycle sends what is queued before the probe comes round."""
+        start = len(self.commands(probes=True))
+        poll("a keep-alive probe", lambda: "?" in self.commands(probes=True)[start:])
+        return self.since(mark)
+
+    def send(self, command):
+        with open(self.control, "w") as f:
+            f.write(command + "\n")
+
+    def stop(self):
+        stop_process(self.proc)
+
+
+class Helper:
+    """The helper program inside wine: one request, one answer line."""
+
+    def __init__(self, wine, exe, log):
+        self.proc = subprocess.Popen(["wine", exe], env=wine.env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=log, encoding="latin-1")
+
+    def __call__(self, request):
+        self.proc.stdin.write(request + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline()
+        if not answer:
+            raise Failure(f"the helper ended on '{request}'")
+        return answer.rstrip("\r\n")
+
+    def stop(self):
+        self.proc.stdin.close()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            stop_process(self.proc)
+
+
+def fixture(build_dir, action):
+    """Starts or stops the ctest fixture "wine" of BUILD_DIR, for the hand-run
+    programs in bench/ (ctest starts it for the driver itself)."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine_fixture.sh")
+    subprocess.run(["bash", script, action, build_dir], check=True, stdout=subprocess.DEVNULL)
+
+
+class Run:
+    """The run's wine, helper and simulators, and what scenarios are made of."""
+
+    def __init__(self, args):
+        self.args, self.wine = args, Wine(args.build_dir)
+        self.work = os.path.abspath(os.path.join(args.out, "e2e-work"))
+        os.makedirs(self.work, exist_ok=True)
+        self.log = open(os.path.join(self.work, "wine.log"), "w")
+        self.ask = Helper(self.wine, args.helper, self.log)
+        self.sims, self.procs = [], []
+
+    def fresh(self):
+        """No copy running, no COM port mapped, no settings stored."""
+        for n in range(1, 5):
+            if os.path.lexists(self.wine.com_link(n)):
+                os.remove(self.wine.com_link(n))
+        poll("no panel left from before", lambda: self.ask("panel") == "none")
+        poll("no notepad left from before", lambda: self.ask("has Notepad") == "none")
+        expect(self.ask(f"regdel {SETTINGS}") == "ok", "the settings could not be removed")
+
+    def cleanup(self):
+        for proc in self.procs:
+            if proc.poll() is None and self.ask(f"cmd {ID_EXIT}") == "ok":
+                try:
+                    proc.wait(DEADLINE)
+                except subprocess.TimeoutExpired:
+                    pass
+            stop_process(proc)
+        for sim in self.sims:
+            sim.stop()
+        self.procs, self.sims = [], []
+
+    def sim(self, port, *extra, mapped=True):
+        sim = Simulator(self.wine, self.args.simulator, self.work, f"com{port}", port, *extra)
+        self.sims.append(sim)
+        if mapped:
+            sim.map()
+        return sim
+
+    def start(self, *args, exe=None):
+        proc = self.wine.start([exe or self.args.exe, *args], self.log)
+        self.procs.append(proc)
+        return proc
+
+    def program(self, *args):
+        """The program once its panel is up: shown with -show, else hidden
+        again after its start (a status is only written once the panel's
+        message loop runs, which is after it was first shown)."""
+        proc = self.start(*args)
+        if "-show" in args:
+            poll("the panel shown", lambda: self.ask("panel").startswith("1 "))
+        else:
+            poll("the panel hidden after its start",
+                 lambda: self.ask("panel").startswith("0 ") and self.ask("status"))
+        return proc
+
+    def status(self, text, deadline=DEADLINE):
+        try:
+            poll(f"status '{text}'", lambda: self.ask("status") == text, deadline)
+        except Failure as e:
+            raise Failure(f"{e} (it reads '{self.ask('status')}')")
+
+    def connected(self, sim):
+        self.status(f"ACTIVE Port {sim.port}")
+        self.sends(sim, None, LEVELS, "the first levels", mark=0)
+
+    def sends(self, sim, action, expected, what, mark=None):
+        """Does action and checks that expected, and nothing else, goes out
+        (after mark: what the simulator had received before action)."""
+        mark = sim.mark() if mark is None else mark
+        if action:
+            action()
+        poll(f"{what}: {' '.join(expected)} on the wire",
+             lambda: len(sim.since(mark)) >= len(expected) and sim.since(mark), DEADLINE)
+        sent = sim.settled(mark)
+        expect(sent == expected, f"{what}: sent {' '.join(sent)}, not {' '.join(expected)}")
+
+    def notepad_in_front(self):
+        """Notepad as the program in front: brought there by the helper, since
+        Wine may drop a click on a window it has only just mapped."""
+        self.procs.append(self.wine.start(["notepad"], self.log))
+        poll("notepad's window", lambda: self.ask("front Notepad") == "ok")
+        poll("notepad in front", lambda: "Notepad" in self.ask("fg"))
+
+
+# ---- the scenarios ---------------------------------------------------------------
+
+
+def hot_keys(r):
+    """The eight default hot keys over notepad: each sends its command."""
+    sim = r.sim(3)
+    r.program()
+    r.connected(sim)
+    r.notepad_in_front()
+    for key, wire in DEFAULT_KEYS:
+        r.sends(sim, lambda: r.wine.key(key), wire, key)
+    expect("Notepad" in r.ask("fg"), "notepad keeps the keyboard", r.ask("fg"))
+    r.wine.key("ctrl+F5")
+    poll("ctrl+F5: the panel shown and in front",
+         lambda: r.ask("panel").startswith("1 ") and r.ask("fg") == PANEL_TITLE)
+
+
+def setup_ok(r):
+    """Setup's OK with Window on Alt+Shift+W: the new key acts, Ctrl+F6 no longer."""
+    sim = r.sim(3)
+    r.program()
+    r.connected(sim)
+    r.ask(f"cmd {ID_HOTKEYS}")
+    poll("the Setup Hot Keys dialog shown", lambda: r.ask("setup") == "1")
+    # Its controls are set by messages, not clicks (Wine may drop a click on
+    # the dialog it has just mapped); OK reads them as a person left them.
+    for ctl, state in ((IDC_WINDOW_CTRL, 0), (IDC_WINDOW_ALT, 1), (IDC_WINDOW_SHIFT, 1)):
+        r.ask(f"check {ctl} {state}")
+    expect(r.ask(f"select {IDC_WINDOW_KEY} W") == "W", "W chosen in Window's key list")
+    r.ask("ok")
+    poll("the Setup Hot Keys dialog closed", lambda: r.ask("setup") == "0")
+    # The keys are registered again as the dialog goes, long before notepad
+    # has started and come to the front.
+    r.notepad_in_front()
+    r.sends(sim, lambda: r.wine.key("alt+shift+w"), ["BW"] + LEVELS, "alt+shift+w after OK")
+    r.sends(sim, lambda: r.wine.key("ctrl+F6", "ctrl+F7"), ["BL"] + LEVELS,
+            "the old ctrl+F6 (then ctrl+F7) after OK")
+
+
+def second_start(r):
+    """A second start shows the first copy's hidden panel and ends."""
+    r.program()
+    second = r.start()
+    poll("the second copy's end", lambda: second.poll() is not None)
+    try:
+        poll("the first copy's panel shown and in front",
+             lambda: r.ask("panel").startswith("1 ") and r.ask("fg") == PANEL_TITLE)
+    except Failure as e:
+        raise Failure(f"{e} (panel '{r.ask('panel')}', in front '{r.ask('fg')}', the second "
+                      f"copy's exit status {second.returncode})")
+
+
+def buttons_and_status(r):
+    """NONE without a magnifier; a press waits and goes out once connected;
+    each button sends its command; NONE again when unplugged."""
+    sim = r.sim(3, mapped=False)
+    r.program("-show")
+    r.status("NONE")
+    # Below the input (BM_CLICK): Wine may drop a click on a just-mapped window.
+    r.ask(f"press {IDC_WINDOW}")
+    poll("the not-detected warning", lambda: r.ask("warning") == "1")
+    sim.map()
+    r.status("ACTIVE Port 3")
+    r.sends(sim, None, ["BW"] + LEVELS, "the press made while disconnected, once connected",
+            mark=0)
+    for ctl, command in ((IDC_WINDOW, "BW"), (IDC_LINES, "BL"), (1002, "BO")):
+        r.sends(sim, lambda: r.ask(f"press {ctl}"), [command] + LEVELS, f"button {command}")
+    sim.send("unplug")
+    r.status("NONE")
+
+
+def unplug_during_use(r):
+    """A press made as the line goes (unplug, stall; before the program can
+    notice, so its write is cut short) and one made while it is gone each
+    reach the magnifier exactly once: never lost, never twice."""
+    sim = r.sim(3)
+    r.program("-show")
+    r.connected(sim)
+    for fault, heal in (("unplug", "replug"), ("stall on", "stall off")):
+        mark = sim.mark()
+        sim.send(fault)
+        r.ask(f"press {IDC_WINDOW}")  # the link still writes: the write fails
+        r.status("NONE")
+        r.ask(f"press {IDC_LINES}")  # while it is gone: waits in the record
+        sim.send(heal)
+        r.status("ACTIVE Port 3")
+        poll(f"after {heal}: BW and BL on the wire",
+             lambda: {"BW", "BL"} <= set(sim.since(mark)))
+        sent = sim.settled(mark)
+        expect(sent.count("BW") == 1 and sent.count("BL") == 1 and sent[-2:] == LEVELS,
+               f"{fault}: BW and BL once each, the levels after them", " ".join(sent))
+
+
+def damaged_settings(r):
+    """Damaged values fall back to their defaults alone; the program starts."""
+    sim = r.sim(3)
+    # Each damaged value read before sound ones (nWindowTop before nWindowLeft,
+    # the modifiers before the keys).
+    for key, kind, data in (("MainWindow|nWindowTop", 1, b"12345\0"),  # a text
+                            ("MainWindow|nWindowLeft", 4, (200).to_bytes(4, "little")),
+                            ("HotKeys|nLinesModifiers", 4, b"\x05\x00"),  # 2 bytes
+                            ("HotKeys|nOptionsModifiers", 11, bytes(8)),  # 8 bytes
+                            ("HotKeys|nWindowModifiers", 4, (5).to_bytes(4, "little")),
+                            ("HotKeys|sWindowKey", 1, b"W\0")):
+        expect(r.ask(f"reg {SETTINGS}\\{key}|{kind}|{data.hex()}") == "ok", f"{key} written")
+    r.program("-show")
+    expect(r.ask("panel") == "1 200 -1", "top as by default, left 200 kept", r.ask("panel"))
+    r.connected(sim)
+    poll("the panel in front", lambda: r.ask("fg") == PANEL_TITLE)
+    r.sends(sim, lambda: r.wine.key("ctrl+F7"), ["BL"] + LEVELS, "ctrl+F7 (Ctrl by default)")
+    r.sends(sim, lambda: r.wine.key("ctrl+F8"), ["BO"] + LEVELS, "ctrl+F8 (Ctrl by default)")
+    r.sends(sim, lambda: r.wine.key("alt+shift+w"), ["BW"] + LEVELS, "alt+shift+w as stored")
+
+
+def tavrelctl(r):
+    """tavrelctl.exe: exit 0 pressing WINDOW on COM3, exit 1 with no magnifier."""
+    if not r.args.ctl:
+        raise Skip("tavrelctl.exe was not given (--ctl)")
+    sim = r.sim(3)
+    for args, code in ((["--timeout", "20", "window"], 0), (["--timeout", "3", "probe"], 1)):
+        proc = r.start(*args, exe=r.args.ctl)
+        poll(f"tavrelctl {' '.join(args)} ended", lambda: proc.poll() is not None, 40)
+        expect(proc.returncode == code, f"tavrelctl {args[-1]}: exit {code}", proc.returncode)
+        if os.path.lexists(r.wine.com_link(3)):
+            os.remove(r.wine.com_link(3))  # no magnifier for the second
+    expect(sim.commands().count("BW") == 1, "tavrelctl window: BW on the wire", sim.commands())
+
+
+def installer(r):
+    """Silent install puts the program, its shortcut and the sign-in start in
+    place; silent uninstall takes them away, the settings only when asked."""
+    if not r.args.setup:
+        raise Skip("no installer was built (makensis is missing)")
+    users = os.path.join(r.wine.prefix, "drive_c", "users", "*", "AppData")
+    folder = os.path.join(users, "Local", "Programs", "Tavrel Plus Remote")
+    place = {"folder": folder, "program": os.path.join(folder, "TavrelRemote.exe"),
+             "shortcut": os.path.join(users, "Roaming", "Microsoft", "Windows", "Start Menu",
+                                      "Programs", "Tavrel Plus Remote.lnk")}
+
+    def found():
+        return {what for what, pattern in place.items() if glob.glob(pattern)} | (
+            {"sign-in start"} if r.ask(f"reg {RUN_KEY}") != "missing" else set())
+
+    for switches, settings_kept in (([], True), (["/REMOVESETTINGS"], False)):
+        setup = r.start("/S", exe=r.args.setup)
+        poll("the silent install's end", lambda: setup.poll() is not None, 60)
+        expect(setup.returncode == 0 and found() == set(place) | {"sign-in start"},
+               "installed: program, shortcut, sign-in start", f"{setup.returncode} {found()}")
+        r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled|4|01000000")
+        uninstaller = glob.glob(os.path.join(folder, "Uninstall.exe"))
+        r.start("/S", *switches, exe=uninstaller[0])  # it copies itself away and returns
+        poll(f"uninstalled {' '.join(switches)}: nothing left", lambda: not found(), 60)
+        kept = r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled") != "missing"
+        expect(kept == settings_kept, f"uninstall {' '.join(switches)}: settings "
+               f"{'kept' if settings_kept else 'removed'}", f"kept: {kept}")
+
+
+SCENARIOS = {f.__name__: f for f in (hot_keys, setup_ok, second_start, buttons_and_status,
+                                     unplug_during_use, damaged_settings, tavrelctl, installer)}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    for name in ("build_dir", "simulator", "exe", "helper"):
+        parser.add_argument(name)
+    parser.add_argument("--ctl")
+    parser.add_argument("--setup")
+    parser.add_argument("--out", default=".")
+    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
+                        help="some of: " + ", ".join(SCENARIOS))
+    args = parser.parse_intermixed_args()
+    unknown = set(args.scenarios) - set(SCENARIOS)
+    if unknown:
+        parser.error(f"unknown scenario {', '.join(unknown)}")
+    try:
+        run = Run(args)
+    except Failure as e:
+        print(f"e2e: {e}", file=sys.stderr)
+        return 1
+    failed = 0
+    for name in args.scenarios or SCENARIOS:
+        started = time.monotonic()
+        try:
+            run.fresh()
+            SCENARIOS[name](run)
+            print(f"ok   {name} ({time.monotonic() - started:.1f} s)", flush=True)
+        except Skip as e:
+            print(f"skip {name}: {e}", flush=True)
+        except (Failure, OSError, subprocess.SubprocessError) as e:
+            failed += 1
+            print(f"FAIL {name}: {e}", flush=True)
+        finally:
+            run.cleanup()
+    run.ask.stop()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
