@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 failed=()
+timings=()
 run_preset() {
-  local preset=$1
+  local preset=$1 started=$SECONDS
   echo "=== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
@@ -17,6 +18,7 @@ run_preset() {
   if ! ctest --preset "$preset" -j2; then
     failed+=("$preset")
   fi
+  timings+=("$preset $((SECONDS - started))")
 }
 
 # The native build comes first: the Windows tests use its simulator.
@@ -27,12 +29,15 @@ done
 # Each libFuzzer harness for a short fixed time; a crash fails the run and
 # leaves its input in build/fuzz/artifacts/.
 echo "=== fuzz"
+started=$SECONDS
 if ! bash scripts/fuzz.sh --seconds 25; then
   failed+=(fuzz)
 fi
+timings+=("fuzz $((SECONDS - started))")
 
 run_preset windows
 
+(IFS=,; echo "Times (s): ${timings[*]}; in all $SECONDS s")
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   exit 1
