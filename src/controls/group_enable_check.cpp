@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "framework/dpi_scale.h"
 #include "framework/gdi.h"
-#include "panel/dpi_scale.h"
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "controls/button_look.h"
+#include "framework/dpi_scale.h"
 #include "framework/gdi.h"
-#include "panel/dpi_scale.h"
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
 
 using namespace button_look;
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "framework/gdi.h"
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
 
 CWideDropCombo::~CWideDropCombo() = default;
 

@@ -1,5 +1,5 @@
 // Where a window goes when nothing placed it: the arithmetic of centring,
-// apart from the windows (portable, unit-tested natively).
+// apart from the windows and without a system call.
 #pragma once
 
 namespace placement {

@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/instance_checker.h"
+#include "app/instance_checker_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
 #include "framework/message_box.h"
 #include "hotkeys/hot_key_settings.h"
-#include "panel/remote_panel_dlg.h"
+#include "panel/remote_panel_dlg_win.h"
 #include "pixels.h"
 #include "window_checks.h"
 

@@ -1,4 +1,4 @@
-#include "panel/skinned_dialog.h"
+#include "panel/skinned_dialog_win.h"
 
 #include <cstddef>
 #include <memory>

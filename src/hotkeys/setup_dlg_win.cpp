@@ -1,10 +1,10 @@
-#include "hotkeys/setup_dlg.h"
+#include "hotkeys/setup_dlg_win.h"
 
 #include <utility>
 
 #include "app/window_pos_section.h"
+#include "framework/window_dpi.h"
 #include "hotkeys/setup_logic.h"
-#include "panel/window_dpi_win.h"
 
 namespace {
 

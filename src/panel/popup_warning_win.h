@@ -8,8 +8,8 @@
 #pragma once
 
 #include "framework/dialog.h"
-#include "panel/text_label.h"
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
+#include "panel/text_label_win.h"
 #include "resource.h"
 
 class CPopupWarning : public CDialog {

@@ -1,4 +1,4 @@
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/remote_app.h"
+#include "app/remote_app_win.h"
 
 #include <commctrl.h>
 #include <process.h>
@@ -8,7 +8,7 @@
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "panel/panel_logic.h"
-#include "panel/remote_panel_dlg.h"
+#include "panel/remote_panel_dlg_win.h"
 #include "resource.h"
 
 CRemoteApp theApp;

@@ -17,8 +17,8 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
+#include "framework/window_dpi.h"
 #include "hotkeys/hot_key_settings.h"
-#include "panel/window_dpi_win.h"
 #include "resource.h"
 
 class CSetupDlg : public CDialog {

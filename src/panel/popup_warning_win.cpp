@@ -1,4 +1,4 @@
-#include "panel/popup_warning.h"
+#include "panel/popup_warning_win.h"
 
 void CPopupWarning::DoDataExchange() {
     BindControl(IDC_WARNING_TEXT, m_label);

@@ -7,13 +7,13 @@
 
 #include <windows.h>
 
-#include "app/instance_checker.h"
+#include "app/instance_checker_win.h"
 #include "controls/hover_button.h"
 #include "framework/gdi.h"
-#include "panel/popup_warning.h"
-#include "panel/skinned_dialog.h"
-#include "panel/text_label.h"
-#include "panel/window_dpi_win.h"
+#include "framework/window_dpi.h"
+#include "panel/popup_warning_win.h"
+#include "panel/skinned_dialog_win.h"
+#include "panel/text_label_win.h"
 #include "resource.h"
 #include "tray/system_tray.h"
 

@@ -1,11 +1,11 @@
-#include "panel/text_label.h"
+#include "panel/text_label_win.h"
 
 #include <cstring>
 #include <new>
 
-#include "panel/dpi_scale.h"
+#include "framework/dpi_scale.h"
+#include "framework/window_dpi.h"
 #include "panel/font_height.h"
-#include "panel/window_dpi_win.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "panel/dpi_scale.h"
+#include "framework/dpi_scale.h"
 
 #include <cstdint>
 #include <limits>

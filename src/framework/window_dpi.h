@@ -11,7 +11,7 @@
 
 #include <vector>
 
-#include "panel/dpi_scale.h"
+#include "framework/dpi_scale.h"
 
 // WM_DPICHANGED and its neighbours, for headers that predate them.
 #ifndef WM_DPICHANGED

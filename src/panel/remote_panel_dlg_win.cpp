@@ -1,4 +1,4 @@
-#include "panel/remote_panel_dlg.h"
+#include "panel/remote_panel_dlg_win.h"
 
 #include <windowsx.h>
 
@@ -7,10 +7,10 @@
 
 #include "app/window_pos_section.h"
 #include "device/device_link.h"
+#include "framework/dpi_scale.h"
 #include "hotkeys/hot_key_settings.h"
-#include "hotkeys/setup_dlg.h"
-#include "panel/about_dlg.h"
-#include "panel/dpi_scale.h"
+#include "hotkeys/setup_dlg_win.h"
+#include "panel/about_dlg_win.h"
 #include "panel/panel_logic.h"
 
 namespace {
