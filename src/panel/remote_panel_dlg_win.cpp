@@ -2,10 +2,12 @@
 
 #include <windowsx.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "app/window_pos_section.h"
+#include "controls/button_look.h"
 #include "device/device_link.h"
 #include "framework/dpi_scale.h"
 #include "hotkeys/hot_key_settings.h"
@@ -15,9 +17,7 @@
 
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr const char* kInstanceName = "Tavrel Remote App";
 constexpr const char* kTrayTip = "QRV Remote - Right click on me!";
 
@@ -171,9 +171,9 @@ void CRemotePanelDlg::SetUpButtons() {
         {m_btnOptions, RGB(255, 200, 255), RGB(255, 220, 255), "Change Video Mode"},
     };
     for (const Look& look : looks) {
-        look.button.SetStateColor(2, look.crFace, TRUE);   // face
-        look.button.SetStateColor(4, look.crFace, TRUE);   // face while focused
-        look.button.SetStateColor(0, look.crHover, TRUE);  // hovered or pressed
+        look.button.SetStateColor(button_look::BTNCOLOR_FACE, look.crFace, TRUE);
+        look.button.SetStateColor(button_look::BTNCOLOR_FACE_FOCUS, look.crFace, TRUE);
+        look.button.SetStateColor(button_look::BTNCOLOR_FACE_HOT, look.crHover, TRUE);
         look.button.SetTipText(look.pszTip, TRUE);
     }
     SetButtonFont(DpiOfWindow(m_hWnd));
@@ -208,7 +208,7 @@ void CRemotePanelDlg::SetUpTray() {
     m_tray.CreateTrayIcon(
         nullptr, kTrayCallback, kTrayTip,
         CSystemTray::LoadIconForTray(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE)),
-        kTrayId, FALSE, nullptr, nullptr, 0, 10);
+        kTrayId, FALSE);
     m_tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
 }
 
@@ -424,13 +424,15 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
 void CRemotePanelDlg::RefreshStatus() {
     std::string strStatus;
     int nStatus = LINK_STARTING;
-    if (!g_deviceLink.GetStatus(strStatus, nStatus)) {
+    const bool bChanged = g_deviceLink.GetStatus(strStatus, nStatus);
+    const std::optional<panel_logic::StatusLook> look =
+        panel_logic::RefreshStatusLook(bChanged, nStatus, strStatus);
+    if (!look) {
         return;  // unchanged: the label keeps what it shows and is not repainted
     }
-    const panel_logic::StatusLook look = panel_logic::StatusLookOf(nStatus, strStatus);
-    m_lblStatus.SetTextColor(ToColorRef(look.crText), FALSE);
-    m_lblStatus.SetBkColor(ToColorRef(look.crBack), TRUE);
-    m_lblStatus.SetText(look.strText);
+    m_lblStatus.SetTextColor(ToColorRef(look->crText), FALSE);
+    m_lblStatus.SetBkColor(ToColorRef(look->crBack), TRUE);
+    m_lblStatus.SetText(look->strText);
 }
 
 void CRemotePanelDlg::RefreshDebugInfo() {

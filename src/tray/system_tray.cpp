@@ -7,8 +7,9 @@
 namespace {
 
 // The record's size as the shell of this platform expects it for the form
-// with the balloon fields (through dwInfoFlags): 488 bytes on 32-bit
-// Windows, more on 64-bit, where the handles are wider.
+// that has the icon's state (and the balloon fields, which the program does
+// not use): 488 bytes on 32-bit Windows, more on 64-bit, where the handles
+// are wider.
 constexpr DWORD kRecordSize = NOTIFYICONDATAA_V2_SIZE;
 
 // Copies at most nMax - 1 characters of lpszSource; the rest of the
@@ -49,9 +50,7 @@ CSystemTray::~CSystemTray() {
 }
 
 BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lpszTip, HICON hIcon,
-                                 UINT uID, BOOL bHidden, LPCSTR lpszBalloonTip,
-                                 LPCSTR lpszBalloonTitle, DWORD dwBalloonIcon,
-                                 UINT uBalloonTimeout) {
+                                 UINT uID, BOOL bHidden) {
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
@@ -74,16 +73,6 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     m_nid.uCallbackMessage = uCallbackMessage;
     CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
 
-    const bool bBalloon = m_bShell5 && lpszBalloonTip != nullptr;
-    if (bBalloon) {
-        m_nid.uFlags |= NIF_INFO;
-        CopyCut(m_nid.szInfo, lpszBalloonTip, sizeof m_nid.szInfo);
-        std::memset(m_nid.szInfoTitle, 0, sizeof m_nid.szInfoTitle);
-        CopyCut(m_nid.szInfoTitle, lpszBalloonTitle, sizeof m_nid.szInfoTitle);
-        m_nid.uTimeout = uBalloonTimeout * 1000;
-        m_nid.dwInfoFlags = dwBalloonIcon;
-    }
-
     m_bIconHidden = bHidden;
     if (m_bShell5 && bHidden) {
         m_nid.uFlags = NIF_STATE;
@@ -99,10 +88,6 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
         m_bIconRemoved = bFailed;
         m_bIconHidden = bFailed;
         m_bAddPending = bFailed;
-    }
-    if (bBalloon) {
-        // Shown once: later requests carry no balloon.
-        m_nid.szInfo[0] = '\0';
     }
     return bResult;
 }

@@ -17,12 +17,10 @@ class CSystemTray : public CWnd {
 
     // Creates the hidden window and adds the icon uID. pParent, when it has a
     // window, receives the shell's callbacks instead of the hidden window.
-    // The tip is cut to 127 characters, the balloon text to 255 and its title
-    // to 63. False when the shell refused the icon or there is no tray.
+    // The tip is cut to 127 characters. False when the shell refused the icon
+    // or there is no tray.
     BOOL CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lpszTip, HICON hIcon, UINT uID,
-                        BOOL bHidden = FALSE, LPCSTR lpszBalloonTip = nullptr,
-                        LPCSTR lpszBalloonTitle = nullptr, DWORD dwBalloonIcon = 0,
-                        UINT uBalloonTimeout = 10);
+                        BOOL bHidden = FALSE);
     // The popup menu's default item, a command id or (bByPos) a position;
     // applied each time the menu is shown. False when menu uID has no popup.
     BOOL SetDefaultItem(UINT uItem, BOOL bByPos);
