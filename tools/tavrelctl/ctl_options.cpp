@@ -75,13 +75,13 @@ bool IsOption(const std::string& arg, const std::string& name) {
 // The value of the option at args[i], from "--name=VALUE" or the next
 // argument (then i moves on to it).
 bool TakeOptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
-                     const char* what, std::string& value, std::string& strError) {
+                     const char* what, std::string& value, std::string& error) {
     if (args[i] != name) {
         value = args[i].substr(name.size() + 1);
         return true;
     }
     if (i + 1 >= args.size()) {
-        strError = name + " needs " + what;
+        error = name + " needs " + what;
         return false;
     }
     value = args[++i];
@@ -90,79 +90,79 @@ bool TakeOptionValue(const std::vector<std::string>& args, size_t& i, const std:
 
 }  // namespace
 
-bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, CtlOptions& options,
-                     std::string& strError) {
+bool ParseCtlOptions(const std::vector<std::string>& args, bool comAllowed, CtlOptions& options,
+                     std::string& error) {
     options = CtlOptions{};
-    bool bAnyAction = false;
+    bool anyAction = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool bHasNext = i + 1 < args.size();
+        const bool hasNext = i + 1 < args.size();
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return true;
         } else if (IsOption(arg, "--com")) {
             std::string mapping;
-            if (!TakeOptionValue(args, i, "--com", "N=PATH", mapping, strError)) {
+            if (!TakeOptionValue(args, i, "--com", "N=PATH", mapping, error)) {
                 return false;
             }
-            if (!bComAllowed) {
-                strError = "--com " + mapping +
-                           ": not available on Windows, where COM1 to COM4 are the system's ports";
+            if (!comAllowed) {
+                error = "--com " + mapping +
+                        ": not available on Windows, where COM1 to COM4 are the system's ports";
                 return false;
             }
             const size_t eq = mapping.find('=');
             if (eq != 1 || mapping[0] < '1' || mapping[0] > '4' || mapping.size() < 3) {
-                strError = "bad --com '" + mapping + "': expected N=PATH with N from 1 to 4";
+                error = "bad --com '" + mapping + "': expected N=PATH with N from 1 to 4";
                 return false;
             }
             options.ports[mapping[0] - '0'] = mapping.substr(2);
         } else if (IsOption(arg, "--timeout")) {
             std::string text;
-            if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, strError)) {
+            if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, error)) {
                 return false;
             }
             if (!ParseSeconds(text, options.timeoutSeconds)) {
-                strError = "bad --timeout '" + text + "': expected a number of seconds above 0";
+                error = "bad --timeout '" + text + "': expected a number of seconds above 0";
                 return false;
             }
         } else if (arg == "window") {
             options.presses.push_back(CtlAction::Window);
-            bAnyAction = true;
+            anyAction = true;
         } else if (arg == "lines") {
             options.presses.push_back(CtlAction::Lines);
-            bAnyAction = true;
+            anyAction = true;
         } else if (arg == "options") {
             options.presses.push_back(CtlAction::Options);
-            bAnyAction = true;
+            anyAction = true;
         } else if (arg == "position" || arg == "width") {
-            if (!bHasNext) {
-                strError = arg + " needs a VALUE from 0 to 255";
+            if (!hasNext) {
+                error = arg + " needs a VALUE from 0 to 255";
                 return false;
             }
             const std::string& text = args[++i];
             int& level = arg == "position" ? options.position : options.width;
             if (!ParseLevel(text, level)) {
-                strError = "bad " + arg + " value '" + text + "': expected a number from 0 to 255";
+                error = "bad " + arg + " value '" + text + "': expected a number from 0 to 255";
                 return false;
             }
             options.levelsGiven = true;
-            bAnyAction = true;
+            anyAction = true;
         } else if (arg == "probe") {
             options.probe = true;
-            bAnyAction = true;
+            anyAction = true;
         } else if (arg == "watch") {
             options.watch = true;
-            bAnyAction = true;
+            anyAction = true;
         } else if (!arg.empty() && arg[0] == '-') {
-            strError = "unknown option '" + arg + "'";
+            error = "unknown option '" + arg + "'";
             return false;
         } else {
-            strError = "unknown action '" + arg + "'";
+            error = "unknown action '" + arg + "'";
             return false;
         }
     }
-    if (!bAnyAction) {
-        strError = "no action given";
+    if (!anyAction) {
+        error = "no action given";
         return false;
     }
     return true;

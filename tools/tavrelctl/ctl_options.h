@@ -20,9 +20,9 @@ struct CtlOptions {
 };
 
 // Parses the arguments after the program name. On a bad argument returns
-// false and sets strError to a message that names it. bComAllowed is false on
+// false and sets error to a message that names it. comAllowed is false on
 // Windows, where the ports are the system's.
-bool ParseCtlOptions(const std::vector<std::string>& args, bool bComAllowed, CtlOptions& options,
-                     std::string& strError);
+bool ParseCtlOptions(const std::vector<std::string>& args, bool comAllowed, CtlOptions& options,
+                     std::string& error);
 
 extern const char* const kCtlUsage;

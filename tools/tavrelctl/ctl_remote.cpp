@@ -34,27 +34,27 @@ const char* PressName(CtlAction action) {
     }
 }
 
-std::string PortLabel(int nPort) {
-    const std::string strName = CComPort::PortName(nPort);
-    const std::string strCom = "COM" + std::to_string(nPort);
-    return strName == strCom ? strCom : strCom + " (" + strName + ")";
+std::string PortLabel(int port) {
+    const std::string name = CComPort::PortName(port);
+    const std::string com = "COM" + std::to_string(port);
+    return name == com ? com : com + " (" + name + ")";
 }
 
-std::string DescribeStatus(int nStatus, const std::string& strText, int nPort) {
-    switch (nStatus) {
+std::string DescribeStatus(int status, const std::string& text, int port) {
+    switch (status) {
         case LINK_STARTING:
             return "Starting";
         case LINK_SEARCHING:
-            if (strText.empty()) {
+            if (text.empty()) {
                 return "No magnifier on COM1 to COM4; looking again";
             }
-            return "Looking on " + PortLabel(nPort) + " [" + strText + "]";
+            return "Looking on " + PortLabel(port) + " [" + text + "]";
         case LINK_CONNECTED:
-            return "Connected on " + PortLabel(nPort) + " [" + strText + "]";
+            return "Connected on " + PortLabel(port) + " [" + text + "]";
         case LINK_STOPPED:
             return "Stopped";
         default:
-            return "Status " + std::to_string(nStatus);
+            return "Status " + std::to_string(status);
     }
 }
 
@@ -107,96 +107,95 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
                                              std::chrono::duration<double>(options.timeoutSeconds));
     // probe and watch alone send nothing of their own: they end (probe) as soon
     // as the magnifier answers.
-    const bool bSendsSomething = !options.presses.empty() || options.levelsGiven;
+    const bool sendsSomething = !options.presses.empty() || options.levelsGiven;
     std::set<int> portsTried;
-    std::string strLastShown;
-    size_t nNextPress = 0;
-    CDeviceLink::Flag* pLastPress = nullptr;
-    bool bMarked = false;
-    unsigned nCycleMark = 0;
-    bool bEverConnected = false;
-    bool bDone = false;
-    int nExit = CTL_EXIT_OK;
+    std::string lastShown;
+    size_t nextPress = 0;
+    CDeviceLink::Flag* lastPress = nullptr;
+    bool marked = false;
+    unsigned cycleMark = 0;
+    bool everConnected = false;
+    bool done = false;
+    int exitCode = kExitOk;
 
     for (;;) {
-        std::string strText;
-        int nStatus = 0;
-        const int nPort = link.m_nPort;
-        if (nPort >= CDeviceLink::kFirstPort && nPort <= CDeviceLink::kLastPort &&
-            link.m_bRunning) {
-            portsTried.insert(nPort);
+        std::string text;
+        int status = 0;
+        const int port = link.m_nPort;
+        if (port >= CDeviceLink::kFirstPort && port <= CDeviceLink::kLastPort && link.m_bRunning) {
+            portsTried.insert(port);
         }
-        if (link.GetStatus(strText, nStatus)) {
-            const std::string strShown = DescribeStatus(nStatus, strText, nPort);
-            if (strShown != strLastShown) {
-                out << strShown << std::endl;
-                strLastShown = strShown;
+        if (link.GetStatus(text, status)) {
+            const std::string shown = DescribeStatus(status, text, port);
+            if (shown != lastShown) {
+                out << shown << std::endl;
+                lastShown = shown;
             }
         }
         if (interrupted) {
-            nExit = options.watch ? CTL_EXIT_OK : CTL_EXIT_INTERRUPTED;
+            exitCode = options.watch ? kExitOk : kExitInterrupted;
             if (!options.watch) {
                 err << "tavrelctl: interrupted" << std::endl;
             }
             break;
         }
         if (link.m_bConnected) {
-            bEverConnected = true;
+            everConnected = true;
             // Presses are events: one at a time, each once the previous is taken.
-            if (pLastPress == nullptr || *pLastPress == 0) {
-                if (nNextPress < options.presses.size()) {
-                    const CtlAction action = options.presses[nNextPress++];
-                    pLastPress = &PendingFlag(link, action);
-                    *pLastPress = 1;
+            if (lastPress == nullptr || *lastPress == 0) {
+                if (nextPress < options.presses.size()) {
+                    const CtlAction action = options.presses[nextPress++];
+                    lastPress = &PendingFlag(link, action);
+                    *lastPress = 1;
                     out << "Pressing " << PressName(action) << std::endl;
-                } else if (!bDone) {
-                    if (!bSendsSomething) {
-                        bDone = true;
-                    } else if (!bMarked) {
-                        nCycleMark = link.m_nPollCycles;
-                        bMarked = true;
-                    } else if (link.m_nPollCycles != nCycleMark) {
+                } else if (!done) {
+                    if (!sendsSomething) {
+                        done = true;
+                    } else if (!marked) {
+                        cycleMark = link.m_nPollCycles;
+                        marked = true;
+                    } else if (link.m_nPollCycles != cycleMark) {
                         // A whole cycle has passed since the last press was
                         // taken: it and both levels are on the wire.
-                        bDone = true;
+                        done = true;
                     }
-                    if (bDone && bSendsSomething) {
+                    if (done && sendsSomething) {
                         out << "Sent; position " << options.position << ", width " << options.width
                             << std::endl;
                     }
                 }
             }
-            if (bDone && !options.watch) {
+            if (done && !options.watch) {
                 break;
             }
-        } else if (!bEverConnected && !options.watch && Clock::now() >= deadline) {
-            nExit = CTL_EXIT_NOT_DETECTED;
+        } else if (!everConnected && !options.watch && Clock::now() >= deadline) {
+            exitCode = kExitNotDetected;
             break;
         }
         std::this_thread::sleep_for(kTick);
     }
 
     StopLink(link, thread, finished);
-    std::string strText;
-    int nStatus = 0;
-    if (link.GetStatus(strText, nStatus)) {
-        const std::string strShown = DescribeStatus(nStatus, strText, link.m_nPort);
-        if (strShown != strLastShown) {
-            out << strShown << std::endl;
+    std::string text;
+    int status = 0;
+    if (link.GetStatus(text, status)) {
+        const std::string shown = DescribeStatus(status, text, link.m_nPort);
+        if (shown != lastShown) {
+            out << shown << std::endl;
         }
     }
 
-    const std::string strDebug = link.GetDebugInfo();
-    out << "Last probe: " << (strDebug.empty() ? "(none)" : EscapeForConsole(strDebug))
+    const std::string debugInfo = link.GetDebugInfo();
+    out << "Last probe: " << (debugInfo.empty() ? "(none)" : EscapeForConsole(debugInfo))
         << std::endl;
 
-    if (nExit == CTL_EXIT_NOT_DETECTED) {
+    if (exitCode == kExitNotDetected) {
         err << "Tavrel Plus Not Detected" << std::endl;
-        std::string strTried;
-        for (int nPort : portsTried) {
-            strTried += (strTried.empty() ? "" : ", ") + PortLabel(nPort);
+        std::string tried;
+        for (int port : portsTried) {
+            tried += (tried.empty() ? "" : ", ") + PortLabel(port);
         }
-        err << "Ports tried: " << (strTried.empty() ? "none" : strTried) << std::endl;
+        err << "Ports tried: " << (tried.empty() ? "none" : tried) << std::endl;
     }
-    return nExit;
+    return exitCode;
 }

@@ -12,10 +12,10 @@
 class CDeviceLink;
 
 enum CtlExit : int {
-    CTL_EXIT_OK = 0,
-    CTL_EXIT_NOT_DETECTED = 1,
-    CTL_EXIT_BAD_ARGUMENTS = 2,
-    CTL_EXIT_INTERRUPTED = 130,
+    kExitOk = 0,
+    kExitNotDetected = 1,
+    kExitBadArguments = 2,
+    kExitInterrupted = 130,
 };
 
 // Runs one session on link (whose thread must not be running). interrupted is

@@ -27,18 +27,18 @@ int main(int argc, char** argv) {
 #endif
     std::vector<std::string> args(argv + 1, argv + argc);
     CtlOptions options;
-    std::string strError;
-    if (!ParseCtlOptions(args, kComAllowed, options, strError)) {
-        std::cerr << "tavrelctl: " << strError << "\n"
+    std::string error;
+    if (!ParseCtlOptions(args, kComAllowed, options, error)) {
+        std::cerr << "tavrelctl: " << error << "\n"
                   << "Try 'tavrelctl --help'." << std::endl;
-        return CTL_EXIT_BAD_ARGUMENTS;
+        return kExitBadArguments;
     }
     if (options.help) {
         std::cout << kCtlUsage;
-        return CTL_EXIT_OK;
+        return kExitOk;
     }
-    for (const auto& [nPort, strPath] : options.ports) {
-        CComPort::SetPortPath(nPort, strPath);
+    for (const auto& [port, path] : options.ports) {
+        CComPort::SetPortPath(port, path);
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
