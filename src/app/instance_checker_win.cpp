@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "framework/wnd.h"
 
@@ -34,12 +35,11 @@ bool IsWindowOfThisProgram(HWND hWnd) {
     if (dwProcess == ::GetCurrentProcessId()) {
         return true;
     }
-    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcess);
-    if (hProcess == nullptr) {
+    const CHandle hProcess(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcess));
+    if (!hProcess) {
         return false;
     }
-    const std::string strTheirs = ProgramFileName(hProcess);
-    ::CloseHandle(hProcess);
+    const std::string strTheirs = ProgramFileName(hProcess.Get());
     const std::string strOurs = ProgramFileName(::GetCurrentProcess());
     return !strTheirs.empty() &&
            ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strTheirs.c_str(), -1,
@@ -48,13 +48,7 @@ bool IsWindowOfThisProgram(HWND hWnd) {
 
 }  // namespace
 
-CInstanceChecker::CMappingHandle CInstanceChecker::s_hMapping;
-
-CInstanceChecker::CMappingHandle::~CMappingHandle() {
-    if (m_h != nullptr) {
-        ::CloseHandle(m_h);
-    }
-}
+CHandle CInstanceChecker::s_hMapping;
 
 CInstanceChecker::CInstanceChecker(const std::string& strName)
     : m_mutexData(::CreateMutexA(nullptr, FALSE, nullptr)),
@@ -64,55 +58,45 @@ CInstanceChecker::CInstanceChecker(const std::string& strName)
       m_strName(strName) {}
 
 CInstanceChecker::~CInstanceChecker() {
-    ReleaseStartupLock();
-    if (m_mutexStartup != nullptr) {
-        ::CloseHandle(m_mutexStartup);
-    }
-    if (m_mutexData != nullptr) {
-        ::CloseHandle(m_mutexData);
-    }
+    ReleaseStartupLock();  // before the mutex is closed
 }
 
 void CInstanceChecker::TakeStartupLock() {
-    if (m_pStartupLock || m_mutexStartup == nullptr) {
+    if (m_pStartupLock || !m_mutexStartup) {
         return;
     }
-    DWORD dwWait = ::WaitForSingleObject(m_mutexStartup, INFINITE);
+    DWORD dwWait = ::WaitForSingleObject(m_mutexStartup.Get(), INFINITE);
     if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
-        m_pStartupLock = std::make_unique<CSingleLock>(m_mutexStartup);
+        m_pStartupLock = std::make_unique<CSingleLock>(m_mutexStartup.Get());
     }
 }
 
 BOOL CInstanceChecker::IsAnotherCopyRunning() {
-    HANDLE hBlock = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, GetMappingName().c_str());
-    if (hBlock == nullptr) {
-        return FALSE;
-    }
-    ::CloseHandle(hBlock);
-    return TRUE;
+    const CHandle hBlock(::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, GetMappingName().c_str()));
+    return hBlock ? TRUE : FALSE;
 }
 
 BOOL CInstanceChecker::RegisterFirstCopy() {
     // One block per process: the handle is class-wide.
-    if (s_hMapping.m_h != nullptr || IsAnotherCopyRunning()) {
+    if (s_hMapping || IsAnotherCopyRunning()) {
         return FALSE;
     }
-    HANDLE hBlock = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                         kBlockSize, GetMappingName().c_str());
-    if (hBlock == nullptr) {
+    CHandle hBlock(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        kBlockSize, GetMappingName().c_str()));
+    if (!hBlock) {
         return FALSE;
     }
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
         // Another copy created it since the look above: only possible without
         // the start-up lock. That copy is the first one.
-        ::CloseHandle(hBlock);
         return FALSE;
     }
-    s_hMapping.m_h = hBlock;
+    s_hMapping = std::move(hBlock);
 
     // Without a view the block stays (a new block reads as a null handle):
     // this copy is still the first one, later copies end raising nothing.
-    void* pView = ::MapViewOfFile(hBlock, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kBlockSize);
+    void* pView =
+        ::MapViewOfFile(s_hMapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kBlockSize);
     LockData();
     if (pView != nullptr) {
         const std::int32_t nHandle = HandleToLong(GetWindowToPublish());
@@ -125,13 +109,15 @@ BOOL CInstanceChecker::RegisterFirstCopy() {
 }
 
 HWND CInstanceChecker::ActivateOtherCopy() {
-    HANDLE hBlock = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, GetMappingName().c_str());
-    if (hBlock == nullptr) {
+    // The block is closed before the start-up lock goes: a copy that takes
+    // the lock next must not find it held open by this one.
+    CHandle hBlock(::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, GetMappingName().c_str()));
+    if (!hBlock) {
         return nullptr;
     }
-    void* pView = ::MapViewOfFile(hBlock, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kBlockSize);
+    void* pView = ::MapViewOfFile(hBlock.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kBlockSize);
     if (pView == nullptr) {
-        ::CloseHandle(hBlock);
+        hBlock.Close();
         ReleaseStartupLock();
         return nullptr;
     }
@@ -156,7 +142,7 @@ HWND CInstanceChecker::ActivateOtherCopy() {
         ::ShowWindow(hWnd, SW_SHOW);
     }
     ::UnmapViewOfFile(pView);
-    ::CloseHandle(hBlock);
+    hBlock.Close();
     ReleaseStartupLock();
     UnlockData();
     return hWnd;
@@ -176,13 +162,13 @@ HWND CInstanceChecker::GetWindowToPublish() const {
 }
 
 void CInstanceChecker::LockData() {
-    if (m_mutexData != nullptr) {
-        ::WaitForSingleObject(m_mutexData, INFINITE);
+    if (m_mutexData) {
+        ::WaitForSingleObject(m_mutexData.Get(), INFINITE);
     }
 }
 
 void CInstanceChecker::UnlockData() {
-    if (m_mutexData != nullptr) {
-        ::ReleaseMutex(m_mutexData);
+    if (m_mutexData) {
+        ::ReleaseMutex(m_mutexData.Get());
     }
 }

@@ -31,6 +31,8 @@
 #include <memory>
 #include <string>
 
+#include "framework/gdi.h"
+
 class CInstanceChecker {
   public:
     explicit CInstanceChecker(const std::string& strName);
@@ -74,24 +76,15 @@ class CInstanceChecker {
         HANDLE m_hMutex;
     };
 
-    // The block's handle, kept open by the first copy until the program ends
-    // so that the named block exists exactly as long as that copy runs.
-    class CMappingHandle {
-      public:
-        constexpr CMappingHandle() = default;
-        ~CMappingHandle();
-        CMappingHandle(const CMappingHandle&) = delete;
-        CMappingHandle& operator=(const CMappingHandle&) = delete;
-        HANDLE m_h = nullptr;
-    };
-
     void LockData();
     void UnlockData();
 
-    HANDLE m_mutexData = nullptr;     // unnamed; held while the block is read or written
-    HANDLE m_mutexStartup = nullptr;  // named with m_strName; null if the name is taken
+    CHandle m_mutexData;     // unnamed; held while the block is read or written
+    CHandle m_mutexStartup;  // named with m_strName; null if the name is taken
     std::unique_ptr<CSingleLock> m_pStartupLock;  // non-null while this copy holds the lock
     std::string m_strName;
 
-    static CMappingHandle s_hMapping;
+    // The block's handle, kept open by the first copy until the program ends
+    // so that the named block exists exactly as long as that copy runs.
+    static CHandle s_hMapping;
 };

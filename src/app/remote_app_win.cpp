@@ -23,11 +23,7 @@ unsigned __stdcall LinkThreadEntry(void* pParam) {
 
 }  // namespace
 
-CRemoteApp::~CRemoteApp() {
-    if (m_pLinkThread != nullptr) {
-        ::CloseHandle(m_pLinkThread);
-    }
-}
+CRemoteApp::~CRemoteApp() = default;
 
 BOOL CRemoteApp::InitInstance() {
     return InitInstance(::GetCommandLineA());
@@ -124,16 +120,16 @@ void CRemoteApp::OnHelpContents() {
 }
 
 void CRemoteApp::StartLinkThread() {
-    if (m_pLinkThread != nullptr) {
+    if (m_pLinkThread) {
         return;  // started once per program
     }
     const uintptr_t hThread =
         ::_beginthreadex(nullptr, 0, LinkThreadEntry, &g_deviceLink, 0, nullptr);
-    m_pLinkThread = reinterpret_cast<HANDLE>(hThread);
+    m_pLinkThread.Attach(reinterpret_cast<HANDLE>(hThread));
 }
 
 void CRemoteApp::StopLinkThread() {
-    if (m_pLinkThread == nullptr || g_deviceLink.m_bRunning == 0) {
+    if (!m_pLinkThread || g_deviceLink.m_bRunning == 0) {
         return;
     }
     g_deviceLink.m_bStopRequest = 1;

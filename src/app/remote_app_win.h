@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "framework/gdi.h"
+
 class CRemoteApp {
   public:
     using SleepFn = std::function<void(DWORD dwMilliseconds)>;
@@ -48,7 +50,7 @@ class CRemoteApp {
 
     // The link thread, or null when it could not be started. It is never
     // waited for by this handle; the program only asks whether it exists.
-    HANDLE m_pLinkThread = nullptr;
+    CHandle m_pLinkThread;
 
     // The wait between two looks at the link thread (the real Sleep unless a
     // test puts a clock of its own here).

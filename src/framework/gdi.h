@@ -52,6 +52,7 @@ class CFont : public CGdiObject<HFONT> {
 };
 using CBrush = CGdiObject<HBRUSH>;
 using CBitmap = CGdiObject<HBITMAP>;
+using CRgn = CGdiObject<HRGN>;
 
 // Reads a font's description; false when hFont is not a font.
 inline bool GetLogFont(HFONT hFont, LOGFONTA& lf) {
@@ -152,6 +153,13 @@ class CHandle {
     ~CHandle() { Close(); }
     CHandle(const CHandle&) = delete;
     CHandle& operator=(const CHandle&) = delete;
+    CHandle(CHandle&& other) noexcept : m_h(std::exchange(other.m_h, nullptr)) {}
+    CHandle& operator=(CHandle&& other) noexcept {
+        if (this != &other) {
+            Attach(std::exchange(other.m_h, nullptr));
+        }
+        return *this;
+    }
     HANDLE Get() const { return m_h; }
     explicit operator bool() const { return m_h != nullptr && m_h != INVALID_HANDLE_VALUE; }
     void Attach(HANDLE h) {

@@ -1,8 +1,9 @@
 #include "panel/skinned_dialog_win.h"
 
 #include <cstddef>
-#include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "framework/gdi.h"
 #include "panel/skin_placement.h"
@@ -12,7 +13,7 @@ namespace {
 // A bitmap's pixels as 24-bit top-down rows of nWidth4 pixels (its width cut
 // down to a multiple of 4, so rows have no filler), blue, green, red each.
 struct BitmapPixels {
-    std::unique_ptr<BYTE[]> pBits;
+    std::vector<BYTE> bits;
     int nWidth4 = 0;
     int nHeight = 0;
 };
@@ -25,9 +26,11 @@ bool ReadBitmapPixels(HBITMAP hBitmap, BitmapPixels& pixels) {
     const int nWidth4 = bm.bmWidth - bm.bmWidth % 4;
     const int nHeight = bm.bmHeight;
     const std::size_t nBytes = static_cast<std::size_t>(nWidth4) * nHeight * 3;
-    std::unique_ptr<BYTE[]> pBits(new (std::nothrow) BYTE[nBytes]);
-    if (!pBits) {
-        return false;
+    std::vector<BYTE> bits;
+    try {
+        bits.resize(nBytes);
+    } catch (const std::bad_alloc&) {
+        return false;  // no outline rather than an exception out of a window procedure
     }
 
     BITMAPINFO bi = {};
@@ -39,13 +42,13 @@ bool ReadBitmapPixels(HBITMAP hBitmap, BitmapPixels& pixels) {
     bi.bmiHeader.biCompression = BI_RGB;
     bi.bmiHeader.biSizeImage = static_cast<DWORD>(nBytes);
     HDC hdcScreen = ::GetWindowDC(nullptr);
-    const int nLines = ::GetDIBits(hdcScreen, hBitmap, 0, static_cast<UINT>(nHeight), pBits.get(),
+    const int nLines = ::GetDIBits(hdcScreen, hBitmap, 0, static_cast<UINT>(nHeight), bits.data(),
                                    &bi, DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, hdcScreen);
     if (nLines <= 0) {
         return false;
     }
-    pixels.pBits = std::move(pBits);
+    pixels.bits = std::move(bits);
     pixels.nWidth4 = nWidth4;
     pixels.nHeight = nHeight;
     return true;
@@ -76,7 +79,7 @@ int CSkinnedDialog::SetBitmap(HBITMAP hBitmap, COLORREF crTransparent) {
         RedrawBackground();
         return SKIN_OK;
     }
-    m_hBitmap = hBitmap;
+    m_hBitmap.Attach(hBitmap);
     BITMAP bm = {};
     if (::GetObjectA(hBitmap, sizeof bm, &bm) != sizeof bm) {
         return Fail(SKIN_BAD_HEADER);
@@ -85,16 +88,15 @@ int CSkinnedDialog::SetBitmap(HBITMAP hBitmap, COLORREF crTransparent) {
     m_nBitmapHeight = bm.bmHeight;
 
     if (crTransparent != kNoTransparentColour) {
-        m_hRegion = BuildRegion(hBitmap, GetRValue(crTransparent), GetGValue(crTransparent),
-                                GetBValue(crTransparent));
-        if (m_hRegion == nullptr) {
+        CRgn region = BuildRegion(hBitmap, GetRValue(crTransparent), GetGValue(crTransparent),
+                                  GetBValue(crTransparent));
+        if (!region) {
             return Fail(SKIN_NO_REGION);
         }
-        if (!::SetWindowRgn(m_hWnd, m_hRegion, FALSE)) {
-            // No window took it: it is still ours to delete.
-            ::DeleteObject(m_hRegion);
-            m_hRegion = nullptr;
+        if (::SetWindowRgn(m_hWnd, region, FALSE)) {
+            m_hRegion = region.Detach();  // the window's now
         }
+        // Otherwise no window took it: it is deleted here.
     }
     RedrawBackground();
     return SKIN_OK;
@@ -121,41 +123,38 @@ int CSkinnedDialog::SetBitmapStyle(BYTE nStyle, int nRedraw) {
 
 void CSkinnedDialog::FreeResources(int nDelete) {
     if (nDelete == 1) {
-        if (m_hBitmap != nullptr) {
-            ::DeleteObject(m_hBitmap);
-        }
+        m_hBitmap.DeleteObject();
         // The window owns the region and releases it when it is taken off;
         // a destroyed window has released it already.
         if (m_hRegion != nullptr && m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
             ::SetWindowRgn(m_hWnd, nullptr, FALSE);
         }
     }
-    m_hBitmap = nullptr;
+    m_hBitmap.Detach();
     m_hRegion = nullptr;
     m_nBitmapWidth = 0;
     m_nBitmapHeight = 0;
 }
 
-HRGN CSkinnedDialog::BuildRegion(HBITMAP hBitmap, BYTE red, BYTE green, BYTE blue) {
+CRgn CSkinnedDialog::BuildRegion(HBITMAP hBitmap, BYTE red, BYTE green, BYTE blue) {
     BitmapPixels pixels;
     if (!ReadBitmapPixels(hBitmap, pixels)) {
-        return nullptr;
+        return CRgn();
     }
-    HRGN hRegion = ::CreateRectRgn(0, 0, pixels.nWidth4, pixels.nHeight);
-    if (hRegion == nullptr) {
-        return nullptr;
+    CRgn region(::CreateRectRgn(0, 0, pixels.nWidth4, pixels.nHeight));
+    if (!region) {
+        return region;
     }
-    const BYTE* p = pixels.pBits.get();
+    const BYTE* p = pixels.bits.data();
     for (int y = 0; y < pixels.nHeight; ++y) {
         for (int x = 0; x < pixels.nWidth4; ++x, p += 3) {
             if (p[0] == blue && p[1] == green && p[2] == red) {
-                HRGN hPixel = ::CreateRectRgn(x, y, x + 1, y + 1);
-                ::CombineRgn(hRegion, hRegion, hPixel, RGN_XOR);
-                ::DeleteObject(hPixel);
+                const CRgn pixel(::CreateRectRgn(x, y, x + 1, y + 1));
+                ::CombineRgn(region, region, pixel, RGN_XOR);
             }
         }
     }
-    return hRegion;
+    return region;
 }
 
 void CSkinnedDialog::RedrawBackground() const {
@@ -178,7 +177,7 @@ LRESULT CSkinnedDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CSkinnedDialog::OnEraseBkgnd(HDC hdc) {
     const LRESULT result = Default();
-    if (m_hBitmap == nullptr) {
+    if (!m_hBitmap) {
         return result;
     }
     const RECT rc = GetClientRect();
@@ -209,7 +208,7 @@ LRESULT CSkinnedDialog::OnEraseBkgnd(HDC hdc) {
 
 LRESULT CSkinnedDialog::OnSize() {
     const LRESULT result = Default();
-    if (m_hBitmap != nullptr) {
+    if (m_hBitmap) {
         // The placement depends on the client area's size: lay it out anew.
         RedrawBackground();
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "framework/gdi.h"
 
 class CSkinnedDialog : public CDialog {
   public:
@@ -41,10 +42,8 @@ class CSkinnedDialog : public CDialog {
     void FreeResources(int nDelete);
     // The region of the bitmap's pixels (its width cut down to a multiple of
     // 4) less those of colour (red, green, blue); null on failure.
-    static HRGN BuildRegion(HBITMAP hBitmap, BYTE red, BYTE green, BYTE blue);
+    static CRgn BuildRegion(HBITMAP hBitmap, BYTE red, BYTE green, BYTE blue);
 
-    HBITMAP m_hBitmap = nullptr;
-    HRGN m_hRegion = nullptr;
     LONG m_nBitmapWidth = 0;
     LONG m_nBitmapHeight = 0;
     BYTE m_nStyle = 0;
@@ -59,4 +58,9 @@ class CSkinnedDialog : public CDialog {
     int Fail(int nResult);
     // Invalidates the whole client area with erase.
     void RedrawBackground() const;
+
+    CBitmap m_hBitmap;
+    // The outline the window holds (the window owns it from SetWindowRgn
+    // on); null when the window has none of this dialog's.
+    HRGN m_hRegion = nullptr;
 };

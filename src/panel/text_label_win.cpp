@@ -1,7 +1,6 @@
 #include "panel/text_label_win.h"
 
 #include <cstring>
-#include <new>
 
 #include "framework/dpi_scale.h"
 #include "framework/window_dpi.h"
@@ -21,7 +20,7 @@ CTextLabel::CTextLabel()
 
 CTextLabel::~CTextLabel() {
     m_font.DeleteObject();
-    m_pBackBrush.reset();
+    m_backBrush.DeleteObject();
     if (m_hWnd != nullptr) {
         // Give the window back first so that its last messages do not reach
         // a half-destroyed object.
@@ -31,10 +30,7 @@ CTextLabel::~CTextLabel() {
 }
 
 void CTextLabel::NewBackBrush() {
-    m_pBackBrush.reset(new (std::nothrow) CBrush());
-    if (m_pBackBrush) {
-        m_pBackBrush->Attach(::CreateSolidBrush(m_crBack));
-    }
+    m_backBrush.Attach(::CreateSolidBrush(m_crBack));
 }
 
 bool CTextLabel::GetControlFont(LOGFONTA& lf) const {
@@ -69,7 +65,6 @@ void CTextLabel::SetTextColor(COLORREF crText, BOOL bRedraw) {
 
 void CTextLabel::SetBkColor(COLORREF crBack, BOOL bRedraw) {
     m_crBack = crBack;
-    m_pBackBrush.reset();
     NewBackBrush();
     if (bRedraw) {
         Redraw();
@@ -166,8 +161,8 @@ LRESULT CTextLabel::OnEraseBkgnd(HDC hdc) {
         return Default();
     }
     const RECT rc = GetClientRect();
-    if (m_pBackBrush) {
-        ::FillRect(hdc, &rc, *m_pBackBrush);
+    if (m_backBrush) {
+        ::FillRect(hdc, &rc, m_backBrush);
     }
     return TRUE;
 }
@@ -182,8 +177,8 @@ void CTextLabel::OnPaint() {
     } else {
         ::SetBkMode(dc, TRANSPARENT);
     }
-    if (m_pBackBrush) {
-        ::SelectObject(dc, *m_pBackBrush);
+    if (m_backBrush) {
+        ::SelectObject(dc, m_backBrush);
     }
     if (m_font) {
         ::SelectObject(dc, m_font);

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "framework/controls.h"
@@ -44,14 +43,14 @@ class CTextLabel : public CStatic {
     // than the system's.
     static int PointsToHeight(int nPoints, HWND hWnd);
 
-    CFont m_font;                          // the font the label draws with
-    COLORREF m_crText;                     // text colour
-    COLORREF m_crBack;                     // background colour
-    std::unique_ptr<CBrush> m_pBackBrush;  // solid brush of m_crBack; null if none could be made
-    BOOL m_bBold = FALSE;                  // weight of every rebuilt font: 700 or 400
-    BOOL m_bTransparent = FALSE;           // TRUE: no background is painted
-    int m_nPoints = 0;                     // size of the face SetFontFace set; 0: none
-    UINT m_nFontDpi = 0;                   // resolution m_font was made for; 0: the system's
+    CFont m_font;                 // the font the label draws with
+    COLORREF m_crText;            // text colour
+    COLORREF m_crBack;            // background colour
+    CBrush m_backBrush;           // solid brush of m_crBack; null if none could be made
+    BOOL m_bBold = FALSE;         // weight of every rebuilt font: 700 or 400
+    BOOL m_bTransparent = FALSE;  // TRUE: no background is painted
+    int m_nPoints = 0;            // size of the face SetFontFace set; 0: none
+    UINT m_nFontDpi = 0;          // resolution m_font was made for; 0: the system's
 
   protected:
     // Binding: copies the control window's font into m_font.
