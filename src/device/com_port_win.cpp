@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "device/com_port.h"
+#include "framework/failure_log.h"
+#include "framework/gdi.h"
 
 namespace {
 
@@ -14,23 +16,22 @@ constexpr DWORD kReadWaitMs = 2000;           // wait for a read the driver left
 constexpr DWORD kWriteTotalTimeoutMs = 5000;  // the driver's own limit for one write
 constexpr DWORD kQueueSize = 10000;           // input and output queue of the driver
 
-bool IsValidHandle(HANDLE h) {
-    return h != nullptr && h != INVALID_HANDLE_VALUE;
-}
-
-void CloseIfValid(HANDLE& h) {
-    if (IsValidHandle(h)) {
-        ::CloseHandle(h);
-    }
-    h = nullptr;
-}
-
 }  // namespace
 
 struct CComPort::Platform {
-    HANDLE hComm = nullptr;  // null whenever no port is held, never a stale value
-    OVERLAPPED ovRead = {};
-    OVERLAPPED ovWrite = {};
+    CHandle hComm;  // null whenever no port is held, never a stale value
+    CHandle evRead;
+    CHandle evWrite;
+    OVERLAPPED ovRead = {};   // with evRead's event
+    OVERLAPPED ovWrite = {};  // with evWrite's event
+
+    void CloseAll() {
+        evRead.Close();
+        evWrite.Close();
+        hComm.Close();
+        ovRead = OVERLAPPED{};
+        ovWrite = OVERLAPPED{};
+    }
 
     // Collects the outcome of an overlapped request on ov. A request still
     // pending when its wait ran out is cancelled and then waited for, so the
@@ -39,15 +40,15 @@ struct CComPort::Platform {
     DWORD Finish(OVERLAPPED& ov, DWORD dwWaitMs) {
         DWORD dwDone = 0;
         if (::WaitForSingleObject(ov.hEvent, dwWaitMs) == WAIT_OBJECT_0) {
-            if (!::GetOverlappedResult(hComm, &ov, &dwDone, FALSE)) {
+            if (!::GetOverlappedResult(hComm.Get(), &ov, &dwDone, FALSE)) {
                 dwDone = 0;
             }
             return dwDone;
         }
-        ::CancelIoEx(hComm, &ov);
+        ::CancelIoEx(hComm.Get(), &ov);
         // After a cancel the request ends either aborted or completed; in both
         // cases dwDone is what reached the buffer or the line.
-        ::GetOverlappedResult(hComm, &ov, &dwDone, TRUE);
+        ::GetOverlappedResult(hComm.Get(), &ov, &dwDone, TRUE);
         return dwDone;
     }
 };
@@ -74,7 +75,7 @@ void CComPort::SetPortPath(int /*nPort*/, const std::string& /*strPath*/) {
 }
 
 bool CComPort::IsOpen() const {
-    return m_bOpened && IsValidHandle(m_p->hComm);
+    return m_bOpened && static_cast<bool>(m_p->hComm);
 }
 
 bool CComPort::Open(int nPort, int nBaud) {
@@ -84,17 +85,24 @@ bool CComPort::Open(int nPort, int nBaud) {
     if (nPort < 1 || nBaud <= 0) {
         return false;
     }
+    // Why this open failed, or what of the set-up it went on without, is kept
+    // under the port's name (the last such step of the open); a clean open
+    // forgets what an earlier one left there.
     const std::string strName = PortName(nPort);
+    bool bClean = true;
+    auto failed = [&](const char* pszOperation) {
+        KeepFailure(strName, pszOperation, ::GetLastError());
+        bClean = false;
+    };
+    m_p->CloseAll();
     HANDLE hComm =
         ::CreateFileA(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (hComm == INVALID_HANDLE_VALUE) {
-        m_p->hComm = nullptr;
+        failed("CreateFile");
         return false;
     }
-    m_p->hComm = hComm;
-    m_p->ovRead = OVERLAPPED{};
-    m_p->ovWrite = OVERLAPPED{};
+    m_p->hComm.Attach(hComm);
 
     // Reads return at once with whatever has arrived; a write gives up after 5 s.
     COMMTIMEOUTS timeouts = {};
@@ -103,17 +111,26 @@ bool CComPort::Open(int nPort, int nBaud) {
     timeouts.ReadTotalTimeoutConstant = 0;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutMs;
-    ::SetCommTimeouts(hComm, &timeouts);
+    if (!::SetCommTimeouts(hComm, &timeouts)) {
+        failed("SetCommTimeouts");
+    }
 
-    m_p->ovRead.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_p->ovWrite.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_p->evRead.Attach(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_p->evWrite.Attach(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!m_p->evRead || !m_p->evWrite) {
+        failed("CreateEvent");
+    }
+    m_p->ovRead.hEvent = m_p->evRead.Get();
+    m_p->ovWrite.hEvent = m_p->evWrite.Get();
 
     // Start from what the driver has and change only what the magnifier needs:
     // the speed, 8 data bits, DTR and RTS on, no flow control of either kind.
     // Parity, stop bits and the rest stay as the driver reported them.
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    ::GetCommState(hComm, &dcb);
+    if (!::GetCommState(hComm, &dcb)) {
+        failed("GetCommState");
+    }
     dcb.BaudRate = static_cast<DWORD>(nBaud);
     dcb.ByteSize = 8;
     dcb.fOutxCtsFlow = 0;
@@ -123,31 +140,36 @@ bool CComPort::Open(int nPort, int nBaud) {
     dcb.fOutX = 0;
     dcb.fInX = 0;
 
-    const bool bState = ::SetCommState(hComm, &dcb) != FALSE;
-    const bool bQueues = bState && ::SetupComm(hComm, kQueueSize, kQueueSize) != FALSE;
-    if (bQueues && m_p->ovRead.hEvent != nullptr && m_p->ovWrite.hEvent != nullptr) {
+    bool bQueues = false;
+    if (!::SetCommState(hComm, &dcb)) {
+        failed("SetCommState");
+    } else if (!::SetupComm(hComm, kQueueSize, kQueueSize)) {
+        failed("SetupComm");
+    } else {
+        bQueues = true;
+    }
+    if (bQueues && m_p->evRead && m_p->evWrite) {
+        if (bClean) {
+            ForgetFailure(strName);
+        }
         m_bOpened = true;
         return true;
     }
 
-    CloseIfValid(m_p->ovRead.hEvent);
-    CloseIfValid(m_p->ovWrite.hEvent);
-    CloseIfValid(m_p->hComm);
+    m_p->CloseAll();
     return false;
 }
 
 bool CComPort::Close() {
-    if (m_bOpened && IsValidHandle(m_p->hComm)) {
-        CloseIfValid(m_p->ovRead.hEvent);
-        CloseIfValid(m_p->ovWrite.hEvent);
-        CloseIfValid(m_p->hComm);
+    if (m_bOpened && m_p->hComm) {
+        m_p->CloseAll();
     }
     m_bOpened = false;
     return true;
 }
 
 bool CComPort::WriteOneByte(std::uint8_t byte) {
-    if (::WriteFile(m_p->hComm, &byte, 1, nullptr, &m_p->ovWrite)) {
+    if (::WriteFile(m_p->hComm.Get(), &byte, 1, nullptr, &m_p->ovWrite)) {
         return true;
     }
     if (::GetLastError() != ERROR_IO_PENDING) {
@@ -163,7 +185,7 @@ int CComPort::GetInputCount() {
     }
     DWORD dwErrors = 0;  // line errors are cleared here and not reported
     COMSTAT stat = {};
-    if (!::ClearCommError(m_p->hComm, &dwErrors, &stat)) {
+    if (!::ClearCommError(m_p->hComm.Get(), &dwErrors, &stat)) {
         return 0;
     }
     return stat.cbInQue > static_cast<DWORD>(MAXLONG) ? MAXLONG : static_cast<int>(stat.cbInQue);
@@ -179,9 +201,9 @@ int CComPort::ReadAvailable(std::uint8_t* pBuffer, int nLimit) {
     }
     const DWORD dwWant = static_cast<DWORD>(nQueued < nLimit ? nQueued : nLimit);
     DWORD dwDone = 0;
-    if (::ReadFile(m_p->hComm, pBuffer, dwWant, nullptr, &m_p->ovRead)) {
+    if (::ReadFile(m_p->hComm.Get(), pBuffer, dwWant, nullptr, &m_p->ovRead)) {
         // Completed at once; the record holds the count.
-        if (!::GetOverlappedResult(m_p->hComm, &m_p->ovRead, &dwDone, FALSE)) {
+        if (!::GetOverlappedResult(m_p->hComm.Get(), &m_p->ovRead, &dwDone, FALSE)) {
             dwDone = 0;
         }
     } else if (::GetLastError() == ERROR_IO_PENDING) {

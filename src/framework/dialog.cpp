@@ -1,5 +1,9 @@
 #include "framework/dialog.h"
 
+#include <string>
+
+#include "framework/failure_log.h"
+
 HINSTANCE ResourceModule() {
     return ::GetModuleHandleA(nullptr);
 }
@@ -45,7 +49,11 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::BindControl(int nId, CWnd& control) {
-    control.SubclassDlgItem(nId, this);
+    // The dialog goes on without the control's object.
+    if (!control.SubclassDlgItem(nId, this)) {
+        TraceFailure("dialog " + std::to_string(m_nIdTemplate) + " control " + std::to_string(nId),
+                     "SubclassDlgItem", ::GetLastError());
+    }
 }
 
 bool CDialog::Create(CWnd* pParent) {

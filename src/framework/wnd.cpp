@@ -1,5 +1,6 @@
 #include "framework/wnd.h"
 
+#include "framework/failure_log.h"
 #include "framework/placement.h"
 
 #include <commctrl.h>
@@ -124,6 +125,8 @@ bool CWnd::Attach(HWND hWnd) {
         return false;
     }
     if (!::SetWindowSubclass(hWnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        TraceFailure("window " + std::to_string(HandleToLong(hWnd)), "SetWindowSubclass",
+                     ::GetLastError());
         return false;
     }
     m_hWnd = hWnd;

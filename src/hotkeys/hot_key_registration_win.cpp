@@ -1,6 +1,7 @@
 // Registration of the hot keys with the system for the owner window.
 #include <windows.h>
 
+#include "framework/failure_log.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "hotkeys/hot_key_settings.h"
@@ -46,11 +47,14 @@ bool CHotKeySettings::RegisterOne(const char* pszKeyName, unsigned int nModifier
             MB_OK | MB_ICONEXCLAMATION, OwnerHwnd(m_pOwner));
         return false;
     }
+    const std::string strSubject = "hot key " + std::to_string(nId);
     if (!::RegisterHotKey(OwnerHwnd(m_pOwner), nId, nModifiers, static_cast<UINT>(nCode))) {
+        KeepFailure(strSubject, "RegisterHotKey", ::GetLastError());
         AppMessageBox(std::string("Could not activate hot key for ") + pszDisplayName,
                       MB_OK | MB_ICONEXCLAMATION, OwnerHwnd(m_pOwner));
         return false;
     }
+    ForgetFailure(strSubject);
     return true;
 }
 

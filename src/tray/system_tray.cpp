@@ -1,8 +1,10 @@
 #include "tray/system_tray.h"
 
 #include <cstring>
+#include <string>
 
 #include "framework/dialog.h"
+#include "framework/failure_log.h"
 
 namespace {
 
@@ -84,6 +86,7 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     BOOL bResult = TRUE;
     if (!bHidden || m_bShell5) {
         bResult = NotifyShell(NIM_ADD);
+        KeepAddResult(bResult != FALSE);
         const BOOL bFailed = bResult ? FALSE : TRUE;
         m_bIconRemoved = bFailed;
         m_bIconHidden = bFailed;
@@ -166,8 +169,18 @@ void CSystemTray::ReAddIcon() {
     // with the taskbar in place). The icon is there all the same: taking it
     // for lost would keep every later taskbar from getting it back.
     const bool bShown = NotifyShell(NIM_ADD) || NotifyShell(NIM_MODIFY);
+    KeepAddResult(bShown);
     m_bIconHidden = bShown ? FALSE : TRUE;
     m_bAddPending = bShown ? FALSE : TRUE;
+}
+
+void CSystemTray::KeepAddResult(bool bShown) const {
+    const std::string strSubject = "tray icon " + std::to_string(m_nid.uID);
+    if (bShown) {
+        ForgetFailure(strSubject);
+    } else {
+        KeepFailure(strSubject, "Shell_NotifyIcon", ::GetLastError());
+    }
 }
 
 CWnd* CSystemTray::GetNotifyTarget() const {

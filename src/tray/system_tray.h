@@ -71,6 +71,9 @@ class CSystemTray : public CWnd {
   private:
     // Menu uID loaded, and its first popup; both null when either is missing.
     HMENU LoadPopup(HMENU* phPopup) const;
+    // Keeps why an add of the icon failed under "tray icon <id>", or forgets
+    // it once the icon is shown; right after the request.
+    void KeepAddResult(bool bShown) const;
     LRESULT OnShellRestart();
     void OnSettingChange(WPARAM wParam);
 };
