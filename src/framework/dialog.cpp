@@ -51,8 +51,9 @@ BOOL CDialog::OnInitDialog() {
 void CDialog::BindControl(int nId, CWnd& control) {
     // The dialog goes on without the control's object.
     if (!control.SubclassDlgItem(nId, this)) {
+        const DWORD dwError = ::GetLastError();
         TraceFailure("dialog " + std::to_string(m_nIdTemplate) + " control " + std::to_string(nId),
-                     "SubclassDlgItem", ::GetLastError());
+                     "SubclassDlgItem", dwError);
     }
 }
 

@@ -20,7 +20,7 @@ std::string SystemErrorText(DWORD dwError);
 // of the one it had, and sends it to the debugger (OutputDebugString) when it
 // differs from that one. dwError is GetLastError() right after the call.
 void KeepFailure(const std::string& strSubject, const char* pszOperation, DWORD dwError);
-// Forgets the reason kept for strSubject: it is being tried afresh.
+// Forgets the reason kept for strSubject, once what failed has worked.
 void ForgetFailure(const std::string& strSubject);
 // The reason kept for strSubject; empty when there is none.
 std::string FailureReason(const std::string& strSubject);

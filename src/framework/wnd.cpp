@@ -125,8 +125,8 @@ bool CWnd::Attach(HWND hWnd) {
         return false;
     }
     if (!::SetWindowSubclass(hWnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-        TraceFailure("window " + std::to_string(HandleToLong(hWnd)), "SetWindowSubclass",
-                     ::GetLastError());
+        const DWORD dwError = ::GetLastError();
+        TraceFailure("window " + std::to_string(HandleToLong(hWnd)), "SetWindowSubclass", dwError);
         return false;
     }
     m_hWnd = hWnd;

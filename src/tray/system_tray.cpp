@@ -175,11 +175,12 @@ void CSystemTray::ReAddIcon() {
 }
 
 void CSystemTray::KeepAddResult(bool bShown) const {
+    const DWORD dwError = ::GetLastError();
     const std::string strSubject = "tray icon " + std::to_string(m_nid.uID);
     if (bShown) {
         ForgetFailure(strSubject);
     } else {
-        KeepFailure(strSubject, "Shell_NotifyIcon", ::GetLastError());
+        KeepFailure(strSubject, "Shell_NotifyIcon", dwError);
     }
 }
 
