@@ -6,6 +6,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+// Why a port could not be opened.
+enum class PortOpenFailure {
+    None,     // it opened
+    Missing,  // no such port on this machine (nothing plugged in there)
+    Busy,     // another program holds it
+    SetUp,    // it opened but its line could not be set up
+};
 
 // What the link needs of a serial port. CComPort is the real one; the unit
 // tests put a simulated line in its place.
@@ -16,6 +25,10 @@ class ISerialPort {
     // Opens port nPort (1-based) at nBaud. True when the port is open, also
     // when it already was (the arguments are then ignored).
     virtual bool Open(int nPort, int nBaud) = 0;
+    // Why the last Open failed (None after one that worked), and the system's
+    // words for it where it has some.
+    virtual PortOpenFailure LastOpenFailure() const { return PortOpenFailure::SetUp; }
+    virtual std::string LastOpenDetail() const { return {}; }
     // Closes the port if it is open. Always true; may be called any number of times.
     virtual bool Close() = 0;
     // Writes nLength bytes one at a time. Returns nLength, or 0 when the port is
@@ -43,6 +56,8 @@ class CComPort final : public ISerialPort {
     CComPort& operator=(const CComPort&) = delete;
 
     bool Open(int nPort, int nBaud) override;
+    PortOpenFailure LastOpenFailure() const override { return m_openFailure; }
+    std::string LastOpenDetail() const override { return m_strOpenDetail; }
     bool Close() override;
     int WriteBytes(const std::uint8_t* pBytes, int nLength) override;
     bool LastWriteWhole() const override { return m_bLastWriteWhole; }
@@ -58,6 +73,11 @@ class CComPort final : public ISerialPort {
     // default. Set by the front end before the link thread starts.
     static void SetPortPath(int nPort, const std::string& strPath);
 
+    // The ports above COM4 that the system lists as present now, in number
+    // order: on Windows those of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM; on POSIX
+    // the ports mapped above 4 whose device exists.
+    static std::vector<int> ListedPortsAbove4();
+
   private:
     // True when the driver took the byte; a byte that fails or is still
     // pending after the bounded wait is dropped and gives false.
@@ -68,4 +88,6 @@ class CComPort final : public ISerialPort {
     std::unique_ptr<Platform> m_p;
     bool m_bOpened = false;  // true only after a fully successful Open
     bool m_bLastWriteWhole = true;
+    PortOpenFailure m_openFailure = PortOpenFailure::None;
+    std::string m_strOpenDetail;
 };

@@ -4,10 +4,12 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -86,6 +88,8 @@ bool CComPort::Open(int nPort, int nBaud) {
     if (m_bOpened) {
         return true;
     }
+    m_openFailure = PortOpenFailure::SetUp;
+    m_strOpenDetail.clear();
     const speed_t speed = BaudConstant(nBaud);
     if (nPort < 1 || speed == B0) {
         return false;
@@ -93,14 +97,27 @@ bool CComPort::Open(int nPort, int nBaud) {
     const std::string strName = PortName(nPort);
     int fd = ::open(strName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        const int nError = errno;
+        m_strOpenDetail = std::strerror(nError);
+        // A serial device node without a port behind it answers ENXIO or ENODEV.
+        if (nError == ENOENT || nError == ENXIO || nError == ENODEV) {
+            m_openFailure = PortOpenFailure::Missing;
+        } else if (nError == EBUSY || nError == EACCES) {
+            m_openFailure = PortOpenFailure::Busy;
+        }
         return false;
     }
     // Exclusive, like a Windows port opened with share mode 0: the advisory lock
     // keeps out other copies and tools (it also holds for root, which TIOCEXCL
     // does not), TIOCEXCL keeps out everyone else who is not privileged.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_openFailure = PortOpenFailure::Busy;
+        m_strOpenDetail = std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
     termios tio{};
-    bool bOk = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0 &&
-               ::tcgetattr(fd, &tio) == 0;
+    bool bOk = ::ioctl(fd, TIOCEXCL) == 0 && ::tcgetattr(fd, &tio) == 0;
     if (bOk) {
         cfmakeraw(&tio);
         tio.c_cflag &= ~(CSIZE | CRTSCTS);
@@ -112,6 +129,7 @@ bool CComPort::Open(int nPort, int nBaud) {
               ::tcsetattr(fd, TCSANOW, &tio) == 0;
     }
     if (!bOk) {
+        m_strOpenDetail = std::strerror(errno);
         ::close(fd);
         return false;
     }
@@ -120,7 +138,20 @@ bool CComPort::Open(int nPort, int nBaud) {
     (void)::ioctl(fd, TIOCMBIS, &nLines);
     m_p->fd = fd;
     m_bOpened = true;
+    m_openFailure = PortOpenFailure::None;
     return true;
+}
+
+std::vector<int> CComPort::ListedPortsAbove4() {
+    std::vector<int> ports;
+    std::lock_guard<std::mutex> guard(g_mapLock);
+    for (const auto& [nPort, strPath] : PortMap()) {  // the map is in number order
+        struct stat st {};
+        if (nPort > 4 && ::stat(strPath.c_str(), &st) == 0) {
+            ports.push_back(nPort);
+        }
+    }
+    return ports;
 }
 
 bool CComPort::Close() {

@@ -3,7 +3,9 @@
 // own write request with a bounded wait.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "device/com_port.h"
 #include "framework/failure_log.h"
@@ -74,6 +76,52 @@ void CComPort::SetPortPath(int /*nPort*/, const std::string& /*strPath*/) {
     // The ports are the system's on Windows; there is nothing to map.
 }
 
+std::vector<int> CComPort::ListedPortsAbove4() {
+    // Each value of the key is one present port: its data is the port's name,
+    // "COM7" (or "\\.\COM7" as some drivers write it).
+    std::vector<int> ports;
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
+                        &hKey) != ERROR_SUCCESS) {
+        return ports;
+    }
+    for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szValue[256];
+        DWORD dwValue = sizeof szValue;
+        char szData[64] = {};
+        DWORD dwData = sizeof szData - 1;  // room for a terminator the data may lack
+        DWORD dwType = 0;
+        const LONG lResult = ::RegEnumValueA(hKey, dwIndex, szValue, &dwValue, nullptr, &dwType,
+                                             reinterpret_cast<BYTE*>(szData), &dwData);
+        if (lResult == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (lResult != ERROR_SUCCESS || dwType != REG_SZ) {
+            continue;  // a value too long for a port name is not one
+        }
+        szData[dwData] = '\0';
+        const char* psz = szData;
+        if (std::strncmp(psz, "\\\\.\\", 4) == 0) {
+            psz += 4;
+        }
+        if (_strnicmp(psz, "COM", 3) != 0) {
+            continue;
+        }
+        psz += 3;
+        int nPort = 0;
+        while (*psz >= '0' && *psz <= '9' && nPort < 1000) {
+            nPort = nPort * 10 + (*psz++ - '0');
+        }
+        if (*psz == '\0' && nPort > 4 && nPort < 1000) {
+            ports.push_back(nPort);
+        }
+    }
+    ::RegCloseKey(hKey);
+    std::sort(ports.begin(), ports.end());
+    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+    return ports;
+}
+
 bool CComPort::IsOpen() const {
     return m_bOpened && static_cast<bool>(m_p->hComm);
 }
@@ -82,6 +130,8 @@ bool CComPort::Open(int nPort, int nBaud) {
     if (m_bOpened) {
         return true;
     }
+    m_openFailure = PortOpenFailure::SetUp;
+    m_strOpenDetail.clear();
     if (nPort < 1 || nBaud <= 0) {
         return false;
     }
@@ -99,7 +149,14 @@ bool CComPort::Open(int nPort, int nBaud) {
         ::CreateFileA(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (hComm == INVALID_HANDLE_VALUE) {
-        failed("CreateFile");
+        const DWORD dwError = ::GetLastError();
+        KeepFailure(strName, "CreateFile", dwError);
+        m_strOpenDetail = FailureReason(strName);
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            m_openFailure = PortOpenFailure::Missing;
+        } else if (dwError == ERROR_ACCESS_DENIED || dwError == ERROR_SHARING_VIOLATION) {
+            m_openFailure = PortOpenFailure::Busy;
+        }
         return false;
     }
     m_p->hComm.Attach(hComm);
@@ -153,9 +210,11 @@ bool CComPort::Open(int nPort, int nBaud) {
             ForgetFailure(strName);
         }
         m_bOpened = true;
+        m_openFailure = PortOpenFailure::None;
         return true;
     }
 
+    m_strOpenDetail = FailureReason(strName);
     m_p->CloseAll();
     return false;
 }

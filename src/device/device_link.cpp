@@ -1,8 +1,10 @@
 #include "device/device_link.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -51,7 +53,7 @@ void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, i
     }
 }
 
-CDeviceLink::CDeviceLink() : m_sleep(RealSleep) {}
+CDeviceLink::CDeviceLink() : m_sleep(RealSleep), m_listPorts(CComPort::ListedPortsAbove4) {}
 
 CDeviceLink::~CDeviceLink() {
     m_port.Close();
@@ -59,6 +61,10 @@ CDeviceLink::~CDeviceLink() {
 
 void CDeviceLink::UseSleep(SleepFn fnSleep) {
     m_sleep = fnSleep ? std::move(fnSleep) : RealSleep;
+}
+
+void CDeviceLink::UsePortList(PortListFn fnPorts) {
+    m_listPorts = fnPorts ? std::move(fnPorts) : CComPort::ListedPortsAbove4;
 }
 
 void CDeviceLink::SetStatus(int nStatus) {
@@ -87,6 +93,29 @@ bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
 std::string CDeviceLink::GetDebugInfo() {
     std::lock_guard<std::mutex> guard(m_lock);
     return std::string(m_szDebugInfo);
+}
+
+std::vector<std::string> CDeviceLink::GetPortReasons() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<std::string> lines;
+    for (const auto& [nPort, strReason] : m_portReasons) {
+        lines.push_back("COM" + std::to_string(nPort) + ": " + strReason);
+    }
+    return lines;
+}
+
+void CDeviceLink::NotePort(int nPort, const std::string& strReason) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char szTime[16];
+    std::strftime(szTime, sizeof szTime, " (%H:%M:%S)", &local);
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_portReasons[nPort] = strReason + szTime;
 }
 
 void CDeviceLink::WriteDebugLine(const char* pszReply, const char* pszVerdict) {
@@ -119,6 +148,7 @@ bool CDeviceLink::CheckDevice() {
     m_nReplyMs = kProbeStepMs;
     int nSteps = kProbeStepMs;
     char szReply[kReplyLimit + 1] = {};
+    int nReplyBytes = 0;  // of the last read, NULs included
 
     // Reads the queued bytes (at most 40) into szReply as a NUL-terminated text.
     auto readReply = [&] {
@@ -127,6 +157,7 @@ bool CDeviceLink::CheckDevice() {
             nRead = 0;
         }
         szReply[nRead] = '\0';
+        nReplyBytes = nRead;
     };
 
     while (nSteps < kProbeLimitMs) {
@@ -135,6 +166,7 @@ bool CDeviceLink::CheckDevice() {
             if (IsProbeAnswer(szReply)) {
                 m_bWriteFailed = false;
                 WriteDebugLine(szReply, "ok");
+                NotePort(m_nPort, "connected");
                 return true;
             }
         }
@@ -146,6 +178,17 @@ bool CDeviceLink::CheckDevice() {
         readReply();
     }
     WriteDebugLine(szReply, "bad");
+    if (nReplyBytes == 0) {
+        NotePort(m_nPort, "no answer");
+    } else {
+        std::string strReason = "wrong answer";
+        for (int i = 0; i < nReplyBytes; ++i) {
+            char szHex[4];
+            std::snprintf(szHex, sizeof szHex, " %02X", static_cast<unsigned char>(szReply[i]));
+            strReason += szHex;
+        }
+        NotePort(m_nPort, strReason);
+    }
 
     bool bWasConnected;
     {
@@ -222,26 +265,65 @@ bool CDeviceLink::TryPort(int nPort) {
             return true;
         }
         Port().Close();
+    } else {
+        const std::string strDetail = Port().LastOpenDetail();
+        switch (Port().LastOpenFailure()) {
+            case PortOpenFailure::Missing:
+                NotePort(nPort, "missing");
+                break;
+            case PortOpenFailure::Busy:
+                NotePort(nPort, "busy: held by another program");
+                break;
+            default:
+                NotePort(nPort, strDetail.empty() ? "could not be set up"
+                                                  : "could not be set up: " + strDetail);
+                break;
+        }
     }
     Wait(kAfterPortMs);
     return false;
 }
 
+std::vector<int> CDeviceLink::PortsToScan() {
+    std::vector<int> extra = m_listPorts();
+    std::sort(extra.begin(), extra.end());
+    extra.erase(std::unique(extra.begin(), extra.end()), extra.end());
+    std::vector<int> ports;
+    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort) {
+        ports.push_back(nPort);
+    }
+    for (int nPort : extra) {
+        if (nPort > kLastPort) {
+            ports.push_back(nPort);
+        }
+    }
+    return ports;
+}
+
 int CDeviceLink::Run() {
     // Starting
+    // A stop asked for before the thread got here is honoured: it ends the
+    // thread after the start pause, without a scan.
     SetStatus(LINK_STARTING);
-    m_bStopRequest = 0;
     m_bRunning = 1;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_portReasons.clear();
+    }
     m_nReplyMs = 0;
     SetStatusText("Init");
     Wait(kStartMs);
 
     while (!m_bStopRequest) {
-        // Scanning: COM1 to COM4; the stop request is looked at only after the scan.
+        // Scanning: COM1 to COM4, then the other ports the system lists; the
+        // stop request is looked at only after the scan.
         bool bFound = false;
-        for (int nPort = kFirstPort; nPort <= kLastPort && !bFound; ++nPort) {
+        for (int nPort : PortsToScan()) {
             bFound = TryPort(nPort);
             m_bConnected = bFound ? 1 : 0;
+            if (bFound) {
+                break;
+            }
         }
         if (!bFound) {
             // Between scans.

@@ -13,8 +13,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/com_port.h"
 
@@ -30,6 +32,7 @@ class CDeviceLink {
   public:
     using Flag = std::atomic<std::uint8_t>;
     using SleepFn = std::function<void(int nMilliseconds)>;
+    using PortListFn = std::function<std::vector<int>()>;
 
     static constexpr int kBaudRate = 9600;
     static constexpr int kFirstPort = 1;
@@ -51,6 +54,12 @@ class CDeviceLink {
     bool GetStatus(std::string& strStatus, int& nStatus);
     // A copy of the last probe's log line, taken under the lock.
     std::string GetDebugInfo();
+    // One line per port tried since the link started, COM1 first, with its
+    // last outcome and the time of it, e.g. "COM1: missing (12:03:04)",
+    // "COM2: no answer (12:03:05)", "COM3: wrong answer 56 31 2C 32 33 0D 0A
+    // (12:03:05)", "COM4: busy: held by another program (12:03:06)",
+    // "COM5: connected (12:03:07)". A copy, taken under the lock.
+    std::vector<std::string> GetPortReasons();
 
     // Protocol.
     bool CheckDevice();
@@ -68,6 +77,9 @@ class CDeviceLink {
     // virtual clock in place of the real sleep. Set before the thread starts.
     void UsePort(ISerialPort* pPort) { m_pPort = pPort ? pPort : &m_port; }
     void UseSleep(SleepFn fnSleep);
+    // The ports the scan tries after COM1 to COM4 (the system's list unless a
+    // test gives its own); asked again for every scan.
+    void UsePortList(PortListFn fnPorts);
 
     // Fields, in the record's order.
     Flag m_bConnected{0};
@@ -103,9 +115,14 @@ class CDeviceLink {
     void Wait(int nMilliseconds) { m_sleep(nMilliseconds); }
     ISerialPort& Port() { return *m_pPort; }
     void WriteDebugLine(const char* pszReply, const char* pszVerdict);
+    // Keeps strReason, with the time now, as the last outcome of port nPort.
+    void NotePort(int nPort, const std::string& strReason);
+    std::vector<int> PortsToScan();
 
     ISerialPort* m_pPort = &m_port;
     SleepFn m_sleep;
+    PortListFn m_listPorts;
+    std::map<int, std::string> m_portReasons;  // by port; guarded by m_lock
 };
 
 // The 7-byte answer to "?": 'V', a byte, '.', two bytes, CR, LF; the free bytes

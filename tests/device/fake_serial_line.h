@@ -1,5 +1,6 @@
-// A simulated serial line for the link's tests: ports 1 to 4, each missing,
-// holding a scripted magnifier, or stuck (it opens but stops taking bytes),
+// A simulated serial line for the link's tests: numbered ports, each missing,
+// held by another program, holding a scripted magnifier, or stuck (it opens
+// but stops taking bytes),
 // all in virtual time. The clock moves only when Advance is called (the
 // link's injected sleep does that). Bytes a device sends become visible once
 // their time has come. What each device heard is kept as whole lines, as the
@@ -40,6 +41,7 @@ class FakeSerialLine final : public ISerialPort {
 
     // Scripting, from time nAt on; a port never set up is missing.
     void SetMissing(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Missing, {}, 0}); }
+    void SetBusy(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Busy, {}, 0}); }
     void SetDevice(int nPort, Reply reply, std::int64_t nAt = 0) {
         Set(nPort, nAt, {Kind::Present, std::move(reply), 0});
     }
@@ -64,7 +66,10 @@ class FakeSerialLine final : public ISerialPort {
         }
         const Setup* pSetup = Current(nPort);
         opens.push_back({m_nNow, nPort, ""});
-        const bool bOk = pSetup && pSetup->kind != Kind::Missing;
+        const bool bOk = pSetup && pSetup->kind != Kind::Missing && pSetup->kind != Kind::Busy;
+        m_openFailure = bOk                                    ? PortOpenFailure::None
+                        : pSetup && pSetup->kind == Kind::Busy ? PortOpenFailure::Busy
+                                                               : PortOpenFailure::Missing;
         if (bOk) {
             m_nOpen = nPort;
             Port& port = m_ports[nPort];
@@ -73,6 +78,7 @@ class FakeSerialLine final : public ISerialPort {
         }
         return bOk;
     }
+    PortOpenFailure LastOpenFailure() const override { return m_openFailure; }
     bool Close() override {
         m_nOpen = 0;
         return true;
@@ -118,7 +124,7 @@ class FakeSerialLine final : public ISerialPort {
     bool IsOpen() const override { return m_nOpen != 0; }
 
   private:
-    enum class Kind { Missing, Present, Stuck };
+    enum class Kind { Missing, Busy, Present, Stuck };
     struct Setup {
         Kind kind;
         Reply reply;
@@ -152,6 +158,7 @@ class FakeSerialLine final : public ISerialPort {
     std::map<int, Port> m_ports;
     int m_nOpen = 0;
     bool m_bWhole = true;
+    PortOpenFailure m_openFailure = PortOpenFailure::None;
 };
 
 // Runs the real link state machine on the test thread in virtual time: the

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "fake_serial_line.h"
 
@@ -158,6 +159,45 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
         EXPECT_EQ(WithoutProbes(v.Heard(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
         EXPECT_EQ(v.link.m_bWindowPending, 0) << c.pszName;
     }
+}
+
+// COM1 to COM4 in order, then the listed ports in number order (COM5, COM6
+// and COM8 are not listed and must not be opened); the magnifier is plugged
+// in on COM7 at 2000 ms. Each port tried says why it gave no magnifier.
+TEST(Link, ScansCom1To4ThenTheListedPortsAndSaysWhyEachFailed) {
+    VirtualLink v;
+    v.line.SetBusy(2);
+    v.line.SetDevice(3, {});
+    v.line.SetDevice(4, FakeSerialLine::Answer("V1,23\r\n"));
+    v.line.SetDevice(7, FakeSerialLine::Answer(), 2000);
+    v.link.UsePortList([] { return std::vector<int>{9, 7, 2}; });
+    std::string strStatus;
+    int nStatus = -1;
+    v.At(4000, [&] { v.link.GetStatus(strStatus, nStatus); });
+    v.RunUntil(4000);
+
+    std::vector<int> ports;
+    for (const auto& open : v.line.opens) {
+        ports.push_back(open.nPort);
+    }
+    EXPECT_EQ(ports, (std::vector<int>{1, 2, 3, 4, 7, 9, 1, 2, 3, 4, 7}));
+    EXPECT_EQ(strStatus, "ACTIVE Port 7");
+    Texts reasons;
+    for (const std::string& line : v.link.GetPortReasons()) {
+        EXPECT_TRUE(std::regex_search(line, std::regex(" \\(\\d\\d:\\d\\d:\\d\\d\\)$"))) << line;
+        reasons.push_back(line.substr(0, line.rfind(" (")));
+    }
+    EXPECT_EQ(reasons, (Texts{"COM1: missing", "COM2: busy: held by another program",
+                              "COM3: no answer", "COM4: wrong answer 56 31 2C 32 33 0D 0A",
+                              "COM7: connected", "COM9: missing"}));
+}
+
+TEST(Link, AStopAskedBeforeTheThreadRunsEndsItWithoutAScan) {
+    VirtualLink v;
+    v.link.m_bStopRequest = 1;
+    v.link.Run();  // throws when the link never stops
+    EXPECT_TRUE(v.line.opens.empty());
+    EXPECT_EQ(v.link.m_bRunning, 0);
 }
 
 TEST(Link, ARecordIsFreedAtExitOnlyOnceItsThreadHasEnded) {
