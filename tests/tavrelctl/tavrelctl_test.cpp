@@ -63,7 +63,7 @@ TEST(Tavrelctl, BadCommandLinesExitWithTwoAndNameTheirFault) {
         {{"position", "256"}, "'256'"},         {{"width", "-1"}, "'-1'"},
         {{"position", "1x"}, "'1x'"},           {{"window", "width"}, "width needs a VALUE"},
         {{"zoom"}, "unknown action 'zoom'"},    {{"--timeout", "0", "probe"}, "--timeout '0'"},
-        {{"--com", "5=/x", "probe"}, "'5=/x'"}, {{}, "no action given"},
+        {{"--com", "0=/x", "probe"}, "'0=/x'"}, {{}, "no action given"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = RunCtl(sim.Dir(), args);
@@ -79,10 +79,39 @@ TEST(Tavrelctl, ExitsWithZeroWhenDoneAndOneWhenNoMagnifierAnswers) {
     const auto commands = sim.Commands();
     EXPECT_NE(std::find(commands.begin(), commands.end(), "BW"), commands.end());
 
-    const Result absent = RunCtl(sim.Dir(), {"window"});
+    // Why each port gave none: COM11 a file, COM12 silent, COM13 held by this test.
+    SimProcess silent({"--fault", "answer none"});
+    CComPort held;
+    CComPort::SetPortPath(13, sim.LinkPath());
+    ASSERT_TRUE(held.Open(13, 9600));
+    const Result absent =
+        RunCtl(sim.Dir(), {"--com", "11=" + sim.Dir() + "/ctl.err", "--com",
+                           "12=" + silent.LinkPath(), "--com", "13=" + sim.LinkPath(), "probe"});
+    held.Close();
     EXPECT_EQ(absent.exitCode, 1) << absent.err;
-    EXPECT_NE(absent.err.find("Tavrel Plus Not Detected"), std::string::npos) << absent.err;
+    for (const char* reason : {"Tavrel Plus Not Detected\nCOM1: missing (",
+                               "\nCOM11: could not be set up: ", "\nCOM12: no answer (",
+                               "\nCOM13: busy: held by another program ("}) {
+        EXPECT_NE(absent.err.find(reason), std::string::npos) << reason << " in " << absent.err;
+    }
     EXPECT_LT(absent.seconds, 5) << "--timeout 1 was not kept";
+
+    // Lost after the first press, with more to go out: --timeout bounds the
+    // wait for the magnifier to come back too.
+    std::atomic<bool> unplugged{false};
+    std::thread unplug([&sim, &unplugged, nFrom = sim.Log().size()] {
+        if (sim.WaitForLine("BW", 20s, nFrom) >= 0) {
+            sim.Control("unplug");
+            unplugged = true;
+        }
+    });
+    std::vector<std::string> args = {"--com", "3=" + sim.LinkPath()};
+    args.insert(args.end(), 20, "window");
+    const Result lost = RunCtl(sim.Dir(), args);
+    unplug.join();
+    EXPECT_EQ(lost.exitCode, 1) << lost.err;
+    EXPECT_TRUE(unplugged) << "the first press never reached the magnifier";
+    EXPECT_NE(lost.err.find("Tavrel Plus Not Detected"), std::string::npos) << lost.err;
 }
 
 }  // namespace

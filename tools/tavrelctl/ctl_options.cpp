@@ -7,7 +7,8 @@ const char* const kCtlUsage =
     "Usage: tavrelctl [--com N=PATH]... [--timeout SECONDS] ACTION...\n"
     "\n"
     "Operates a Tavrel Plus magnifier over its serial cable, as the panel of\n"
-    "Tavrel Plus Remote does. The magnifier is looked for on COM1 to COM4.\n"
+    "Tavrel Plus Remote does. The magnifier is looked for on COM1 to COM4,\n"
+    "then on the other serial ports present, in number order.\n"
     "\n"
     "Actions, carried out in the order given once the magnifier is found:\n"
     "  window            press the WINDOW button\n"
@@ -24,13 +25,18 @@ const char* const kCtlUsage =
     "again after every button press.\n"
     "\n"
     "Options:\n"
-    "  --com N=PATH      use the device PATH as port N (1 to 4); by default\n"
-    "                    COMn is /dev/ttyS<n-1>. Not available on Windows,\n"
-    "                    where the ports are the system's.\n"
-    "  --timeout SECONDS how long to look for the magnifier (default 10)\n"
+    "  --com N=PATH      use the device PATH as port N (1 and up); by default\n"
+    "                    COM1 to COM4 are /dev/ttyS0 to /dev/ttyS3, and COM5\n"
+    "                    and up the USB serial devices present (/dev/ttyUSB*,\n"
+    "                    then /dev/ttyACM*); with --com only the ports given\n"
+    "                    above 4. Not available on Windows, where the ports\n"
+    "                    are the system's.\n"
+    "  --timeout SECONDS how long to look for the magnifier, at start and\n"
+    "                    again after it was lost (default 10)\n"
     "  --help            show this text\n"
     "\n"
-    "Exit codes: 0 done, 1 no magnifier found (\"Tavrel Plus Not Detected\"),\n"
+    "Exit codes: 0 done, 1 no magnifier found (\"Tavrel Plus Not Detected\",\n"
+    "then why each port tried gave none),\n"
     "2 bad arguments.\n";
 
 namespace {
@@ -107,15 +113,21 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool comAllowed, CtlO
             }
             if (!comAllowed) {
                 error = "--com " + mapping +
-                        ": not available on Windows, where COM1 to COM4 are the system's ports";
+                        ": not available on Windows, where the ports are the system's";
                 return false;
             }
             const size_t eq = mapping.find('=');
-            if (eq != 1 || mapping[0] < '1' || mapping[0] > '4' || mapping.size() < 3) {
-                error = "bad --com '" + mapping + "': expected N=PATH with N from 1 to 4";
+            int port = 0;
+            bool goodNumber = eq != std::string::npos && eq > 0 && eq < 4;
+            for (size_t k = 0; goodNumber && k < eq; ++k) {
+                goodNumber = mapping[k] >= '0' && mapping[k] <= '9';
+                port = port * 10 + (mapping[k] - '0');
+            }
+            if (!goodNumber || port < 1 || eq + 1 >= mapping.size()) {
+                error = "bad --com '" + mapping + "': expected N=PATH with N from 1 to 999";
                 return false;
             }
-            options.ports[mapping[0] - '0'] = mapping.substr(2);
+            options.ports[port] = mapping.substr(eq + 1);
         } else if (IsOption(arg, "--timeout")) {
             std::string text;
             if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, error)) {

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <set>
 #include <thread>
 
 #include "device/device_link.h"
@@ -46,7 +45,7 @@ std::string DescribeStatus(int status, const std::string& text, int port) {
             return "Starting";
         case LINK_SEARCHING:
             if (text.empty()) {
-                return "No magnifier on COM1 to COM4; looking again";
+                return "No magnifier found; looking again";
             }
             return "Looking on " + PortLabel(port) + " [" + text + "]";
         case LINK_CONNECTED:
@@ -103,18 +102,17 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
         finished = true;
     });
 
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(options.timeoutSeconds));
+    const auto timeout = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(options.timeoutSeconds));
+    auto deadline = Clock::now() + timeout;
     // probe and watch alone send nothing of their own: they end (probe) as soon
     // as the magnifier answers.
     const bool sendsSomething = !options.presses.empty() || options.levelsGiven;
-    std::set<int> portsTried;
     std::string lastShown;
     size_t nextPress = 0;
     CDeviceLink::Flag* lastPress = nullptr;
     bool marked = false;
     unsigned cycleMark = 0;
-    bool everConnected = false;
     bool done = false;
     int exitCode = kExitOk;
 
@@ -122,9 +120,6 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
         std::string text;
         int status = 0;
         const int port = link.m_nPort;
-        if (port >= CDeviceLink::kFirstPort && port <= CDeviceLink::kLastPort && link.m_bRunning) {
-            portsTried.insert(port);
-        }
         if (link.GetStatus(text, status)) {
             const std::string shown = DescribeStatus(status, text, port);
             if (shown != lastShown) {
@@ -140,7 +135,9 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
             break;
         }
         if (link.m_bConnected) {
-            everConnected = true;
+            // The time to find the magnifier again after a loss, with
+            // presses still to go out, is --timeout too.
+            deadline = Clock::now() + timeout;
             // Presses are events: one at a time, each once the previous is taken.
             if (lastPress == nullptr || *lastPress == 0) {
                 if (nextPress < options.presses.size()) {
@@ -168,7 +165,7 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
             if (done && !options.watch) {
                 break;
             }
-        } else if (!everConnected && !options.watch && Clock::now() >= deadline) {
+        } else if (!options.watch && Clock::now() >= deadline) {
             exitCode = kExitNotDetected;
             break;
         }
@@ -191,11 +188,14 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
 
     if (exitCode == kExitNotDetected) {
         err << "Tavrel Plus Not Detected" << std::endl;
-        std::string tried;
-        for (int port : portsTried) {
-            tried += (tried.empty() ? "" : ", ") + PortLabel(port);
+        // Why each port tried gave no magnifier, one line each.
+        const std::vector<std::string> reasons = link.GetPortReasons();
+        if (reasons.empty()) {
+            err << "No port was tried" << std::endl;
         }
-        err << "Ports tried: " << (tried.empty() ? "none" : tried) << std::endl;
+        for (const std::string& line : reasons) {
+            err << line << std::endl;
+        }
     }
     return exitCode;
 }

@@ -1,6 +1,8 @@
 // tavrelctl: the console remote for the Tavrel Plus magnifier.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,6 +17,29 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void OnSignal(int) {
     g_interrupted = true;
+}
+
+// The USB serial devices present, /dev/ttyUSB* then /dev/ttyACM*, each in
+// number order: the ports above COM4 when the user names none.
+std::vector<std::string> UsbSerialDevices() {
+    std::vector<std::string> devices;
+    for (const std::string prefix : {"ttyUSB", "ttyACM"}) {
+        std::vector<std::pair<int, std::string>> found;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev", ec)) {
+            const std::string name = entry.path().filename().string();
+            const std::string digits = name.substr(std::min(name.size(), prefix.size()));
+            if (name.compare(0, prefix.size(), prefix) == 0 && !digits.empty() &&
+                digits.size() < 6 && digits.find_first_not_of("0123456789") == std::string::npos) {
+                found.emplace_back(std::stoi(digits), entry.path().string());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto& device : found) {
+            devices.push_back(device.second);
+        }
+    }
+    return devices;
 }
 
 }  // namespace
@@ -39,6 +64,12 @@ int main(int argc, char** argv) {
     }
     for (const auto& [port, path] : options.ports) {
         CComPort::SetPortPath(port, path);
+    }
+    if (kComAllowed && options.ports.empty()) {
+        int port = CDeviceLink::kLastPort;
+        for (const std::string& device : UsbSerialDevices()) {
+            CComPort::SetPortPath(++port, device);
+        }
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
