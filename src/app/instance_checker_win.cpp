@@ -5,45 +5,27 @@
 #include <string>
 #include <utility>
 
+#include "framework/message_box.h"
 #include "framework/wnd.h"
+
+const char* const CInstanceChecker::kNoAnswerText =
+    "Tavrel Plus Remote is already running but does not answer.\n"
+    "Wait a moment and start it again, or end it in Task Manager and then start it.";
 
 namespace {
 
 constexpr char kMappingPrefix[] = "CInstanceChecker_MMF_";
 constexpr DWORD kBlockSize = sizeof(std::int32_t);
 
-// The file name of a process's program, without its folder; empty when the
-// process cannot be asked.
-std::string ProgramFileName(HANDLE hProcess) {
-    char szPath[MAX_PATH * 4] = {};
-    DWORD dwLength = sizeof szPath;
-    if (!::QueryFullProcessImageNameA(hProcess, 0, szPath, &dwLength)) {
-        return {};
-    }
-    const char* pszName = std::strrchr(szPath, '\\');
-    return pszName != nullptr ? pszName + 1 : szPath;
-}
+// The mark a first copy puts on the window it publishes; a later copy raises
+// only a window that carries it, whatever the file name of the program that
+// owns it (a renamed portable copy is still this program).
+constexpr char kPublishedMark[] = "TavrelRemote.Published";
 
-// True when hWnd is a window of this program: of this process, or of a
-// process running a program of the same file name. A handle read from the
+// True when hWnd is a window a first copy published: a handle read from the
 // block may by now name another program's window, which is never raised.
-bool IsWindowOfThisProgram(HWND hWnd) {
-    DWORD dwProcess = 0;
-    if (hWnd == nullptr || ::GetWindowThreadProcessId(hWnd, &dwProcess) == 0) {
-        return false;
-    }
-    if (dwProcess == ::GetCurrentProcessId()) {
-        return true;
-    }
-    const CHandle hProcess(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcess));
-    if (!hProcess) {
-        return false;
-    }
-    const std::string strTheirs = ProgramFileName(hProcess.Get());
-    const std::string strOurs = ProgramFileName(::GetCurrentProcess());
-    return !strTheirs.empty() &&
-           ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strTheirs.c_str(), -1,
-                            strOurs.c_str(), -1) == CSTR_EQUAL;
+bool IsPublishedWindow(HWND hWnd) {
+    return hWnd != nullptr && ::IsWindow(hWnd) && ::GetPropA(hWnd, kPublishedMark) != nullptr;
 }
 
 }  // namespace
@@ -61,14 +43,27 @@ CInstanceChecker::~CInstanceChecker() {
     ReleaseStartupLock();  // before the mutex is closed
 }
 
-void CInstanceChecker::TakeStartupLock() {
+BOOL CInstanceChecker::TakeStartupLock() {
     if (m_pStartupLock || !m_mutexStartup) {
-        return;
+        return TRUE;
     }
-    DWORD dwWait = ::WaitForSingleObject(m_mutexStartup.Get(), INFINITE);
+    DWORD dwWait = ::WaitForSingleObject(m_mutexStartup.Get(), m_dwAnswerWaitMs);
     if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
         m_pStartupLock = std::make_unique<CSingleLock>(m_mutexStartup.Get());
+        return TRUE;
     }
+    return FALSE;
+}
+
+bool CInstanceChecker::MayRun() {
+    const bool bLocked = TakeStartupLock() != FALSE;
+    if (bLocked && !IsAnotherCopyRunning()) {
+        return true;
+    }
+    if (!bLocked || ActivateOtherCopy() == nullptr) {
+        AppMessageBox(kNoAnswerText, MB_OK | MB_ICONEXCLAMATION);
+    }
+    return false;
 }
 
 BOOL CInstanceChecker::IsAnotherCopyRunning() {
@@ -99,7 +94,11 @@ BOOL CInstanceChecker::RegisterFirstCopy() {
         ::MapViewOfFile(s_hMapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kBlockSize);
     LockData();
     if (pView != nullptr) {
-        const std::int32_t nHandle = HandleToLong(GetWindowToPublish());
+        HWND hPublished = GetWindowToPublish();
+        if (hPublished != nullptr) {
+            ::SetPropA(hPublished, kPublishedMark, reinterpret_cast<HANDLE>(1));
+        }
+        const std::int32_t nHandle = HandleToLong(hPublished);
         std::memcpy(pView, &nHandle, sizeof nHandle);
         ::UnmapViewOfFile(pView);
     }
@@ -127,19 +126,24 @@ HWND CInstanceChecker::ActivateOtherCopy() {
     std::memcpy(&nHandle, pView, sizeof nHandle);
     HWND hWnd = static_cast<HWND>(LongToHandle(nHandle));
     // A handle of a window that is gone (or never was) is left alone: it could
-    // by now name nothing, or another program's window.
-    if (hWnd != nullptr && (!::IsWindow(hWnd) || !IsWindowOfThisProgram(hWnd))) {
+    // by now name nothing, or another program's window. A first copy that
+    // does not take a message within the wait counts as not there: nothing
+    // below may then wait on it.
+    DWORD_PTR nAnswer = 0;
+    if (!IsPublishedWindow(hWnd) ||
+        ::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, m_dwAnswerWaitMs,
+                              &nAnswer) == 0) {
         hWnd = nullptr;
     }
     if (hWnd != nullptr) {
         // The panel, or a dialog it has open.
         HWND hLastActive = ::GetLastActivePopup(hWnd);
         if (::IsIconic(hWnd)) {
-            ::ShowWindow(hWnd, SW_RESTORE);
+            ::ShowWindowAsync(hWnd, SW_RESTORE);
         }
         ::SetForegroundWindow(hLastActive != nullptr ? hLastActive : hWnd);
         // Brings back a panel that has hidden itself to the tray.
-        ::ShowWindow(hWnd, SW_SHOW);
+        ::ShowWindowAsync(hWnd, SW_SHOW);
     }
     ::UnmapViewOfFile(pView);
     hBlock.Close();

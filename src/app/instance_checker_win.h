@@ -20,8 +20,12 @@
 // - the block: IsAnotherCopyRunning finds no copy and RegisterFirstCopy
 //   returns FALSE keeping the start-up lock until the guard is destroyed, so
 //   a copy started meanwhile waits and then runs as the first copy.
-// A block whose handle is null or no longer a window raises nothing; the
-// later copy still ends.
+// A later copy raises only a window that carries the mark the first copy put
+// on it when publishing it, so a renamed copy of the program is raised too.
+// Every wait on another copy is bounded (m_dwAnswerWaitMs): a first copy that
+// hangs, or anything holding the start-up mutex, never blocks a later start.
+// A later copy that raises nothing (no answer, no window) tells the user so
+// and ends.
 //
 // All operations run on the user-interface thread.
 #pragma once
@@ -40,16 +44,25 @@ class CInstanceChecker {
     CInstanceChecker(const CInstanceChecker&) = delete;
     CInstanceChecker& operator=(const CInstanceChecker&) = delete;
 
-    // Waits without time limit until this copy holds the start-up lock. A
-    // lock left abandoned by a copy that died holding it counts as taken.
-    // Does nothing when this guard holds it already.
-    void TakeStartupLock();
+    // What a later start tells the user when the first copy cannot be raised.
+    static const char* const kNoAnswerText;
+
+    // Waits up to m_dwAnswerWaitMs until this copy holds the start-up lock;
+    // FALSE when it is still held by another process then. A lock left
+    // abandoned by a copy that died holding it counts as taken. TRUE at once
+    // when this guard holds it already (or there is no start-up mutex).
+    BOOL TakeStartupLock();
+    // The start of a copy: true when this copy is the first one and is to
+    // run (holding the start-up lock). False when another copy runs: it has
+    // been raised, or the user has been told that it does not answer.
+    bool MayRun();
     // Whether the block of a first copy exists.
     BOOL IsAnotherCopyRunning();
     // Raises the first copy's window: the window it had active last comes to
     // the front, the main window is restored if minimised and shown if
-    // hidden. Returns that main window, or null when the block holds none or
-    // a window that no longer exists. Releases the start-up lock unless the
+    // hidden. Returns that main window, or null when the block holds none, a
+    // window that no longer exists or was not published by a copy, or one
+    // that does not answer within m_dwAnswerWaitMs. Releases the start-up lock unless the
     // block could not be opened.
     HWND ActivateOtherCopy();
     // Creates the block, publishes GetWindowToPublish in it and releases the
@@ -62,6 +75,9 @@ class CInstanceChecker {
     virtual std::string GetMappingName() const;
     // The window a later copy raises: the calling thread's main window.
     virtual HWND GetWindowToPublish() const;
+
+    // The longest wait for the start-up lock and for the first copy's answer.
+    DWORD m_dwAnswerWaitMs = 10000;
 
   private:
     // Ownership of a mutex taken with WaitForSingleObject.

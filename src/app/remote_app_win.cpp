@@ -47,9 +47,7 @@ BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
 
         // Held until the panel registers this copy as the first one, or until
         // the other copy has been raised.
-        dlg.m_instanceChecker.TakeStartupLock();
-        if (dlg.m_instanceChecker.IsAnotherCopyRunning()) {
-            dlg.m_instanceChecker.ActivateOtherCopy();
+        if (!dlg.m_instanceChecker.MayRun()) {
             SetMainWnd(nullptr);
         } else {
             StartLinkThread();
@@ -129,23 +127,17 @@ void CRemoteApp::StartLinkThread() {
 }
 
 void CRemoteApp::StopLinkThread() {
-    if (!m_pLinkThread || g_deviceLink.m_bRunning == 0) {
+    if (!m_pLinkThread) {
         return;
     }
+    // Asked also when the thread has not reached its body yet: it then ends
+    // without a scan. The thread itself is waited for, not its running flag,
+    // which it sets only once it runs.
     g_deviceLink.m_bStopRequest = 1;
     for (int i = 0; i < kStopWaits; ++i) {
-        Wait(kStopWaitMs);
-        if (g_deviceLink.m_bRunning == 0) {
+        if (::WaitForSingleObject(m_pLinkThread.Get(), kStopWaitMs) != WAIT_TIMEOUT) {
             return;
         }
     }
     AppMessageBox("Serial comm thread still running");
-}
-
-void CRemoteApp::Wait(DWORD dwMilliseconds) {
-    if (m_sleep) {
-        m_sleep(dwMilliseconds);
-    } else {
-        ::Sleep(dwMilliseconds);
-    }
 }

@@ -1,8 +1,10 @@
 #include "hotkeys/setup_dlg_win.h"
 
+#include <string>
 #include <utility>
 
 #include "app/window_pos_section.h"
+#include "framework/message_box.h"
 #include "framework/window_dpi.h"
 #include "hotkeys/setup_logic.h"
 
@@ -171,12 +173,26 @@ void CSetupDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
 
 void CSetupDlg::OnOK() {
     // Greyed-out rows are stored as they stand.
-    g_hotKeySettings.m_bEnabled = m_chkEnable.GetCheck() != BST_UNCHECKED;
+    const bool bEnabled = m_chkEnable.GetCheck() != BST_UNCHECKED;
+    std::string strKeys[kHotKeyCount];
+    RegDword nModifiers[kHotKeyCount] = {};
     for (int i = 0; i < kHotKeyCount; ++i) {
-        GetKeyFromCombo(m_cboKey[i], g_hotKeySettings.m_strKey[i]);
+        strKeys[i] = g_hotKeySettings.m_strKey[i];
+        GetKeyFromCombo(m_cboKey[i], strKeys[i]);
+        GetModifierChecks(m_chkModifiers[i], nModifiers[i]);
+        // A key without a modifier is taken from every program: the user
+        // says so first, or goes back to the row.
+        const std::string strQuestion = setup_logic::BareKeyQuestion(strKeys[i], nModifiers[i]);
+        if (bEnabled && !strQuestion.empty() &&
+            AppMessageBox(strQuestion, MB_YESNO | MB_ICONQUESTION, m_hWnd) != IDYES) {
+            ::SetFocus(m_cboKey[i]);
+            return;
+        }
     }
+    g_hotKeySettings.m_bEnabled = bEnabled;
     for (int i = 0; i < kHotKeyCount; ++i) {
-        GetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
+        g_hotKeySettings.m_strKey[i] = strKeys[i];
+        g_hotKeySettings.m_nModifiers[i] = nModifiers[i];
     }
     g_hotKeySettings.Save();  // a failed save still leaves the new rows to register
     CDialog::OnOK();

@@ -47,4 +47,17 @@ RegDword ModifiersOfChecks(const ModifierChecks& checks) {
     return nModifiers;
 }
 
+std::string BareKeyQuestion(const std::string& strKey, RegDword nModifiers) {
+    constexpr RegDword kAnyModifier =
+        HOTKEY_MOD_CONTROL | HOTKEY_MOD_ALT | HOTKEY_MOD_SHIFT | HOTKEY_MOD_WIN;
+    const int nCode = KeyNameToVirtualKey(strKey.c_str());
+    constexpr int kF1 = 0x70, kF24 = 0x87;
+    if ((nModifiers & kAnyModifier) != 0 || nCode <= 0 || (nCode >= kF1 && nCode <= kF24)) {
+        return {};
+    }
+    // A letter or digit types; the other keys move or edit.
+    const char* pszWhat = strKey.size() == 1 ? " will no longer type" : " will no longer work";
+    return strKey + pszWhat + " in other programs while it is a hot key. Use it anyway?";
+}
+
 }  // namespace setup_logic

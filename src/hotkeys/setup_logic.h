@@ -29,4 +29,11 @@ ModifierChecks ChecksOfModifiers(RegDword nModifiers);
 // whole, so bits without a box are dropped.
 RegDword ModifiersOfChecks(const ModifierChecks& checks);
 
+// What OK asks before it keeps a hot key whose key other programs need for
+// typing or moving (a letter, a digit, an arrow, Home, End, Page Up/Down,
+// Insert, Delete, the number pad) with no modifier: the system would give
+// that key to the program in every window. Empty when there is nothing to
+// ask: a modifier is set, the key is a function key, or there is none.
+std::string BareKeyQuestion(const std::string& strKey, RegDword nModifiers);
+
 }  // namespace setup_logic

@@ -76,6 +76,7 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
 
     m_bIconHidden = bHidden;
+    m_bIconRemoved = FALSE;
     if (m_bShell5 && bHidden) {
         m_nid.uFlags = NIF_STATE;
         m_nid.dwState = NIS_HIDDEN;
@@ -87,10 +88,12 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     if (!bHidden || m_bShell5) {
         bResult = NotifyShell(NIM_ADD);
         KeepAddResult(bResult != FALSE);
-        const BOOL bFailed = bResult ? FALSE : TRUE;
-        m_bIconRemoved = bFailed;
-        m_bIconHidden = bFailed;
-        m_bAddPending = bFailed;
+        if (!bResult) {
+            // The shell is not ready yet (a start at sign-in): asked again
+            // every few seconds until it takes the icon.
+            m_bAddPending = TRUE;
+            SetTimer(kAddRetryTimer, kAddRetryMs);
+        }
     }
     return bResult;
 }
@@ -136,16 +139,19 @@ BOOL CSystemTray::SetDefaultItem(UINT uItem, BOOL bByPos) {
 }
 
 BOOL CSystemTray::RemoveTrayIcon() {
+    const BOOL bWasPending = m_bAddPending;
     m_bAddPending = FALSE;
+    if (m_hWnd != nullptr) {
+        KillTimer(kAddRetryTimer);
+    }
     if (!m_bTrayAvailable || m_bIconRemoved) {
         return TRUE;
     }
+    // No longer wanted, whether the shell had it or not: no later taskbar
+    // gets it back.
+    m_bIconRemoved = TRUE;
     m_nid.uFlags = 0;
-    if (NotifyShell(NIM_DELETE)) {
-        m_bIconHidden = TRUE;
-        m_bIconRemoved = TRUE;
-    }
-    return m_bIconRemoved;
+    return NotifyShell(NIM_DELETE) || bWasPending;
 }
 
 BOOL CSystemTray::ChangeTrayIcon(HICON hIcon) {
@@ -161,7 +167,7 @@ BOOL CSystemTray::ChangeTrayIcon(HICON hIcon) {
 }
 
 void CSystemTray::ReAddIcon() {
-    if (!m_bAddPending || m_bIconHidden) {
+    if (!m_bAddPending || m_bIconRemoved || (m_bIconHidden && !m_bShell5)) {
         return;
     }
     m_nid.uFlags = m_nAddFlags;
@@ -170,8 +176,12 @@ void CSystemTray::ReAddIcon() {
     // for lost would keep every later taskbar from getting it back.
     const bool bShown = NotifyShell(NIM_ADD) || NotifyShell(NIM_MODIFY);
     KeepAddResult(bShown);
-    m_bIconHidden = bShown ? FALSE : TRUE;
     m_bAddPending = bShown ? FALSE : TRUE;
+    if (bShown) {
+        KillTimer(kAddRetryTimer);
+    } else {
+        SetTimer(kAddRetryTimer, kAddRetryMs);
+    }
 }
 
 void CSystemTray::KeepAddResult(bool bShown) const {
@@ -245,15 +255,16 @@ LRESULT CSystemTray::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CSystemTray::OnShellRestart() {
-    // The new taskbar knows no icons: add ours again.
-    m_bAddPending = TRUE;
+    // The new taskbar knows no icons: add ours again, whatever became of
+    // the adds before.
+    m_bAddPending = m_bIconRemoved ? FALSE : TRUE;
     ReAddIcon();
     return 0;
 }
 
 void CSystemTray::OnSettingChange(WPARAM wParam) {
     if (wParam == SPI_SETWORKAREA) {
-        m_bAddPending = m_bIconHidden ? FALSE : TRUE;
+        m_bAddPending = m_bIconRemoved ? FALSE : TRUE;
         ReAddIcon();
     }
 }
@@ -264,6 +275,10 @@ LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == s_uShellRestartMsg && s_uShellRestartMsg != 0) {
         return OnShellRestart();
+    }
+    if (message == WM_TIMER && wParam == kAddRetryTimer) {
+        ReAddIcon();
+        return 0;
     }
     if (message == WM_SETTINGCHANGE) {
         const LRESULT result = Default();

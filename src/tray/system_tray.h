@@ -18,7 +18,7 @@ class CSystemTray : public CWnd {
     // Creates the hidden window and adds the icon uID. pParent, when it has a
     // window, receives the shell's callbacks instead of the hidden window.
     // The tip is cut to 127 characters. False when the shell refused the icon
-    // or there is no tray.
+    // or there is no tray; a refused add is then tried again (ReAddIcon).
     BOOL CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lpszTip, HICON hIcon, UINT uID,
                         BOOL bHidden = FALSE);
     // The popup menu's default item, a command id or (bByPos) a position;
@@ -28,7 +28,8 @@ class CSystemTray : public CWnd {
     BOOL RemoveTrayIcon();
     // Shows hIcon, now or, while the icon is hidden, at the next add.
     BOOL ChangeTrayIcon(HICON hIcon);
-    // Adds the icon again when an add is pending and it is not hidden.
+    // Adds the icon again when an add is pending and it has not been
+    // removed; while the shell refuses it, asked again every kAddRetryMs.
     void ReAddIcon();
     // Where menu commands go: the explicit target, else the main window.
     CWnd* GetNotifyTarget() const;
@@ -45,6 +46,10 @@ class CSystemTray : public CWnd {
     virtual LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     // Called with the popup menu just before it is shown.
     virtual void OnPrepareMenu(HMENU hPopup);
+
+    // A refused add is tried again this often until the shell takes it.
+    static constexpr UINT_PTR kAddRetryTimer = 1;
+    static constexpr UINT kAddRetryMs = 3000;
 
     // The message the shell broadcasts when it creates the taskbar.
     static UINT ShellRestartMessage() { return s_uShellRestartMsg; }

@@ -42,3 +42,31 @@ TEST(KeyNames, EachModifierBoxStandsForItsOwnBit) {
         EXPECT_EQ(setup_logic::ModifiersOfChecks(setup_logic::ChecksOfModifiers(n)), n);
     }
 }
+
+TEST(KeyNames, OkAsksBeforeABareKeyThatOtherProgramsTypeOrMoveWith) {
+    const std::string kW =
+        "W will no longer type in other programs while it is a hot key. Use it anyway?";
+    const std::string kHome =
+        "Home will no longer work in other programs while it is a hot key. Use it anyway?";
+    const struct {
+        const char* pszKey;
+        RegDword nModifiers;
+        std::string strQuestion;
+    } cases[] = {
+        {"W", 0, kW},
+        {"W", HOTKEY_MOD_SHIFT, ""},
+        {"W", HOTKEY_MOD_WIN, ""},
+        {"Home", 0, kHome},
+        {"7", 0, "7 will no longer type in other programs while it is a hot key. Use it anyway?"},
+        {"Num-0", 0,
+         "Num-0 will no longer work in other programs while it is a hot key. Use it anyway?"},
+        {"F1", 0, ""},
+        {"F12", 0, ""},
+        {"n/u", 0, ""},
+        {"bad", 0, ""},
+        {"Home", HOTKEY_MOD_ALT, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(setup_logic::BareKeyQuestion(c.pszKey, c.nModifiers), c.strQuestion) << c.pszKey;
+    }
+}

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/instance_checker_win.h"
@@ -256,6 +257,26 @@ TEST_F(Panel, HotKeysHeldElsewhereAreReportedAndSetupLeavesExactlyTheNewKeys) {
     EXPECT_FALSE(Taken(MOD_CONTROL, VK_F11)) << "Position Decrease's old key still taken";
 }
 
+TEST_F(Panel, SetupAsksBeforeABareLetterAndNoGoesBackToTheDialog) {
+    Open();
+    Store("sWindowKey", REG_SZ, std::string("W", 2));
+    Store("nWindowModifiers", REG_DWORD, std::string("\0\0\0\0", 4));
+    int nAnswer = IDNO;  // No first: the dialog stays and OK comes again; then Yes
+    SetMessageBoxFunction([&](HWND, const std::string& strText, const std::string&, UINT) {
+        m_boxes.push_back(strText);
+        return std::exchange(nAnswer, IDYES);
+    });
+    g_nSetupTicks = 0;
+    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, PressSetupOk);
+    m_panel.SendMessage(WM_COMMAND, ID_HOTKEYS);
+    ::KillTimer(nullptr, nTimer);
+    ASSERT_LT(g_nSetupTicks, 200) << "Setup did not close on OK";
+    const std::string strAsked =
+        "W will no longer type in other programs while it is a hot key. Use it anyway?";
+    EXPECT_EQ(m_boxes, std::vector<std::string>(2, strAsked));
+    EXPECT_TRUE(Taken(0, 'W')) << "the bare W kept after Yes";
+}
+
 // A window of another thread, standing for the program the user types in.
 class OtherProgram {
   public:
@@ -319,6 +340,30 @@ TEST_F(Panel, TheTrayIconComesBackWhenTheTaskbarIsCreatedAgain) {
     EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(hTray, uId); })) << "the icon added again";
 }
 
+// The shell refuses the first adds, as before it is ready at sign-in.
+class LateShellTray : public CSystemTray {
+  public:
+    int m_nRefusals = 2;
+
+  protected:
+    BOOL NotifyShell(DWORD dwMessage) override {
+        if (dwMessage == NIM_ADD && m_nRefusals > 0) {
+            --m_nRefusals;
+            return FALSE;
+        }
+        return CSystemTray::NotifyShell(dwMessage);
+    }
+};
+
+TEST(Tray, AnAddTheShellRefusedIsTriedAgainUntilItTakesIt) {
+    LateShellTray tray;
+    EXPECT_FALSE(tray.CreateTrayIcon(nullptr, WM_APP + 11, "late",
+                                     ::LoadIcon(nullptr, IDI_APPLICATION), 77));
+    EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(tray, 77); }, 3 * CSystemTray::kAddRetryMs))
+        << "the icon after two refused adds";
+    EXPECT_EQ(tray.m_nRefusals, 0);
+}
+
 TEST_F(Panel, TheStatusLabelShowsGreenWhileConnectedAndRedOtherwise) {
     Open();
     CTextLabel& label = m_panel.m_lblStatus;
@@ -346,8 +391,9 @@ HANDLE Event(const char* pszTag) {
     return ::CreateEventA(nullptr, TRUE, FALSE, (std::string(kGuardName) + pszTag).c_str());
 }
 
-// The first copy: a hidden main window, registered; then, asked to, it takes
-// the start-up lock again and is killed holding it.
+// The first copy: a hidden main window, registered; asked to, it stops
+// answering messages, then takes the start-up lock again and keeps it until
+// it is killed.
 int RunFirstCopy() {
     CWnd wnd;
     wnd.CreateEx(0, RegisterWndClass(0), "first copy", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
@@ -359,21 +405,32 @@ int RunFirstCopy() {
         return 1;
     }
     ::SetEvent(Event(":registered"));
-    HANDLE hHold = Event(":hold");
-    while (::MsgWaitForMultipleObjects(1, &hHold, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    HANDLE hHang = Event(":hang");
+    while (::MsgWaitForMultipleObjects(1, &hHang, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
         PumpMessages(10);
     }
+    ::SetEvent(Event(":hung"));
+    ::WaitForSingleObject(Event(":hold"), INFINITE);
+    guard.m_dwAnswerWaitMs = INFINITE;
     guard.TakeStartupLock();
     ::SetEvent(Event(":held"));
     ::Sleep(INFINITE);
     return 0;
 }
 
-TEST(InstanceGuard, ASecondStartRaisesTheHiddenFirstAndAKilledCopyBlocksNothing) {
+TEST(InstanceGuard, ASecondStartRaisesARenamedFirstAndIsNeverBlockedByAHungOne) {
     HANDLE hRegistered = Event(":registered"), hHeld = Event(":held");
+    std::vector<std::string> boxes;
+    SetMessageBoxFunction([&](HWND, const std::string& strText, const std::string&, UINT) {
+        boxes.push_back(strText);
+        return IDOK;
+    });
+    // The first copy is this program under another file name.
     char szPath[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string strCommand = std::string("\"") + szPath + "\" --first-copy";
+    const std::string strRenamed = std::string(szPath) + "-renamed.exe";
+    ASSERT_TRUE(::CopyFileA(szPath, strRenamed.c_str(), FALSE));
+    std::string strCommand = "\"" + strRenamed + "\" --first-copy";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -384,18 +441,33 @@ TEST(InstanceGuard, ASecondStartRaisesTheHiddenFirstAndAKilledCopyBlocksNothing)
     bool bHeld = false;
     if (bRegistered) {
         CInstanceChecker second(kGuardName);
-        second.TakeStartupLock();
-        EXPECT_TRUE(second.IsAnotherCopyRunning());
+        EXPECT_FALSE(second.MayRun());
+        EXPECT_TRUE(second.TakeStartupLock()) << "the lock is free again";
         hFirst = second.ActivateOtherCopy();
         EXPECT_TRUE(WaitFor([&] { return hFirst && ::IsWindowVisible(hFirst); }))
-            << "the first copy's window shown";
+            << "the renamed first copy's window shown";
+        EXPECT_EQ(boxes.size(), 0u) << ::testing::PrintToString(boxes);
+        // A first copy that takes no message, then one that keeps the lock:
+        // each later start ends within its wait, telling the user.
+        ::SetEvent(Event(":hang"));
+        EXPECT_EQ(::WaitForSingleObject(Event(":hung"), kDeadlineMs), WAIT_OBJECT_0) << "hung";
+        CInstanceChecker third(kGuardName);
+        third.m_dwAnswerWaitMs = 1000;
+        EXPECT_FALSE(third.MayRun());
         ::SetEvent(Event(":hold"));
         bHeld = ::WaitForSingleObject(hHeld, kDeadlineMs) == WAIT_OBJECT_0;
+        CInstanceChecker fourth(kGuardName);
+        fourth.m_dwAnswerWaitMs = 1000;
+        EXPECT_FALSE(fourth.MayRun());
+        const std::vector<std::string> told(2, CInstanceChecker::kNoAnswerText);
+        EXPECT_EQ(boxes, told) << "each blocked start tells the user";
     }
+    SetMessageBoxFunction(nullptr);
     ::TerminateProcess(pi.hProcess, 9);
     ::WaitForSingleObject(pi.hProcess, kDeadlineMs);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
+    ::DeleteFileA(strRenamed.c_str());
     ASSERT_TRUE(bRegistered) << "the first copy did not register";
     ASSERT_NE(hFirst, nullptr) << "the second start found no window";
     ASSERT_TRUE(bHeld) << "the first copy did not take the lock again";
