@@ -81,8 +81,12 @@ class Wine:
         if not os.path.exists(state):
             raise Failure(f"the wine fixture is not up ({state} is missing); run through ctest")
         values = dict(line.strip().split("=", 1) for line in open(state) if "=" in line)
+        # As scripts/wine-env.sh: no Mono or Gecko dialog, and no menu builder
+        # (a shortcut the installer makes stays in the prefix, and no helper
+        # process sits in the install folder while the uninstaller removes it).
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=values["display"])
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                        DISPLAY=values["display"])
 
     def com_link(self, n):
         return os.path.join(self.prefix, "dosdevices", f"com{n}")
