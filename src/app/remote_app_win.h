@@ -13,7 +13,6 @@
 
 class CRemoteApp {
   public:
-    using SleepFn = std::function<void(DWORD dwMilliseconds)>;
     using OpenFn = std::function<bool(const std::string& strPath)>;
 
     // The help document, shipped beside the executable.
@@ -33,8 +32,8 @@ class CRemoteApp {
     BOOL InitInstance();
     BOOL InitInstance(const char* pszCommandLine);
 
-    // Asks a running link thread to stop and gives it up to kStopWaits waits
-    // of kStopWaitMs; tells the user when it is still running after them.
+    // Asks the link thread to stop and waits for it to end, up to kStopWaits
+    // times kStopWaitMs; tells the user when it is still running after them.
     void StopLinkThread();
 
     // The menu commands that belong to the application rather than to a
@@ -48,13 +47,9 @@ class CRemoteApp {
     // The full path of the help document beside this program.
     static std::string HelpFilePath();
 
-    // The link thread, or null when it could not be started. It is never
-    // waited for by this handle; the program only asks whether it exists.
+    // The link thread, or null when it could not be started; the program
+    // waits for it to end by this handle.
     CHandle m_pLinkThread;
-
-    // The wait between two looks at the link thread (the real Sleep unless a
-    // test puts a clock of its own here).
-    SleepFn m_sleep;
 
     // Opens a document in the program the user has for it (the system's
     // shell unless a test puts its own opener here); false when it failed.
@@ -65,7 +60,6 @@ class CRemoteApp {
 
   private:
     void StartLinkThread();
-    void Wait(DWORD dwMilliseconds);
 };
 
 extern CRemoteApp theApp;
