@@ -1,10 +1,11 @@
 # Makes a Wine prefix ready for Tavrel Plus Remote, sourced by the test
 # fixture and by scripts/run.sh:
 #
-#   tavrel_prepare_prefix WORK_DIR
+#   tavrel_prepare_prefix WORK_DIR [PORT]...
 #
 # boots $WINEPREFIX (which the caller set, with DISPLAY) and gives it
-#   - no serial devices of the machine on COM1 to COM4 (the caller maps the
+#   - no serial devices of the machine on COM1 to COM4, nor on the PORTs
+#     named, which Wine lists as present all the same (the caller maps the
 #     ports it wants: a simulator, or the user's adapter);
 #   - the font faces the program names, as the metric-compatible Liberation
 #     fonts (Wine has none of them and would draw every one, Courier too, in
@@ -19,17 +20,24 @@
 #     buttons would show letters instead.
 # The registry files and the boot log go to WORK_DIR. Every wait is bounded.
 
-tavrel_prepare_prefix() {
-    local work=$1 i
-    mkdir -p "$work"
-    timeout 180 wineboot -i </dev/null >"$work/boot.log" 2>&1
+# Copies Wine's Marlett (package fonts-wine) into the prefix if it is not
+# there yet; also for a prefix made before the package was installed.
+tavrel_prefix_marlett() {
     local fonts=$WINEPREFIX/drive_c/windows/Fonts
     if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
         mkdir -p "$fonts"
         cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
     fi
+}
+
+tavrel_prepare_prefix() {
+    local work=$1 i
+    shift
+    mkdir -p "$work"
+    timeout 180 wineboot -i </dev/null >"$work/boot.log" 2>&1
+    tavrel_prefix_marlett
     printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >"$work/ports.reg"
-    for i in 1 2 3 4; do
+    for i in 1 2 3 4 "$@"; do
         printf '"COM%d"=""\n' "$i" >>"$work/ports.reg"
     done
     cat >"$work/fonts.reg" <<'REG'

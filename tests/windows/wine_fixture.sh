@@ -5,7 +5,9 @@
 #   wine_fixture.sh stop BUILD_DIR    stops what start started, by process id
 #
 # start boots a new prefix in BUILD_DIR/wineprefix with no serial devices on
-# COM1 to COM4 (the tests map those ports themselves) and keeps one wineserver
+# COM1 to COM4 and COM7 (the tests map those ports themselves; Wine lists COM7
+# among the present ports, as Windows lists a USB adapter's), none of the
+# machine's above them either, and keeps one wineserver
 # running for the whole run, so that each test pays only a warm Wine start.
 # The process ids and the display go to BUILD_DIR/wine-run/state. Every wait
 # is bounded.
@@ -77,13 +79,19 @@ do_start() {
     export DISPLAY=:$n
     echo "display=$DISPLAY" >>"$state"
     log "booting $WINEPREFIX on $DISPLAY"
-    tavrel_prepare_prefix "$run"
+    tavrel_prepare_prefix "$run" 7
     # The run's wineserver, in the foreground of a process of its own so that
     # its id is known; its system processes start here, their output in its log.
     wineserver -f -p </dev/null >"$run/wineserver.log" 2>&1 &
     echo "wineserver_pid=$!" >>"$state"
     timeout 60 wine cmd /c exit </dev/null >>"$run/boot.log" 2>&1
-    for i in 1 2 3 4; do
+    # Wine has given the machine's own serial devices the next free numbers
+    # (it does so as its server starts): the program tries those ports too,
+    # and a test talks to simulators only.
+    for i in "$WINEPREFIX"/dosdevices/com*; do
+        case ${i##*/com} in 1 | 2 | 3 | 4 | 7) ;; *) rm -f "$i" ;; esac
+    done
+    for i in 1 2 3 4 7; do
         [ ! -e "$WINEPREFIX/dosdevices/com$i" ] || { log "COM$i is still mapped"; false; }
     done
     trap - EXIT
