@@ -110,8 +110,15 @@ mkdir -p "$run_dir"
 export WINEPREFIX=$run_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    # Only clients with the run's cookie may use the virtual display, and only
+    # through its local socket. The server takes the cookie from the file
+    # whatever display number it picks; clients find it under that number.
+    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    export XAUTHORITY=$work/xauthority
+    : >"$XAUTHORITY"
+    xauth -q -f "$XAUTHORITY" add :0 MIT-MAGIC-COOKIE-1 "$cookie"
     : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -auth "$XAUTHORITY" 3>"$work/display" \
         </dev/null >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     n=
@@ -122,6 +129,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     done
     [ -n "$n" ] || { echo "run: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
     export DISPLAY=:$n
+    xauth -q -f "$XAUTHORITY" add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$cookie"
     headless=1
     echo "run: no display here; running on the virtual display $DISPLAY"
 else
@@ -140,13 +148,14 @@ cleanup() {
     rm -rf "$work"
 }
 
+. scripts/wine-prefix.sh
 if [ ! -f "$WINEPREFIX/.tavrel-ready" ]; then
     echo "run: making the Wine prefix $WINEPREFIX (once, about 20 s)"
     rm -rf "$WINEPREFIX"
-    . scripts/wine-prefix.sh
     tavrel_prepare_prefix "$run_dir"
     touch "$WINEPREFIX/.tavrel-ready"
 fi
+tavrel_prefix_marlett
 
 # One wineserver for the whole run, its system processes up before the
 # ports are mapped (they set the prefix's devices up as they start).

@@ -7,8 +7,8 @@ packages=(
   cmake ninja-build g++ make pkg-config git clang-format
   googletest libgtest-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine64 wine xvfb xdotool x11-utils imagemagick socat procps
-  fonts-liberation python3 nsis
+  wine64 wine xvfb xauth xdotool x11-utils imagemagick socat procps
+  fonts-liberation fonts-wine python3 nsis
   clang
 )
 
