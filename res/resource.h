@@ -11,6 +11,7 @@
 #define IDD_REMOTE_PANEL 102
 #define IDD_SETUP_HOTKEYS 135
 #define IDD_POPUP_WARNING 140
+#define IDD_CONNECTION_DETAILS 143
 
 // Menus: the tray icon's popup (its id is also the tray icon's id) and the
 // panel's menu bar.
@@ -30,6 +31,7 @@
 #define ID_ABOUT 133
 #define ID_EXIT 134
 #define ID_HOTKEYS 138
+#define ID_CONNECTION_DETAILS 139
 #define ID_MAXIMIZE 32780
 #define ID_MINIMIZE 32781
 #define ID_HELP_CONTENTS 57670
@@ -125,3 +127,7 @@
 #define IDC_WIDTHUP_SHIFT 1058
 #define IDC_WIDTHUP_WIN 1059
 #define IDC_WIDTHUP_KEY 1060
+
+// Connection details.
+#define IDC_CONNECTION_LINES 1070
+#define IDC_COPY_LINES 1071

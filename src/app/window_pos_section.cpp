@@ -26,3 +26,24 @@ bool CWindowPosSection::GetPlacement(int* pX, int* pY) const {
     *pY = m_nWindowTop;
     return true;
 }
+
+placement::Point StoredCornerOnScreen(placement::Point ptStored, const placement::Rect& rcMonitor,
+                                      const placement::Rect& rcWork) {
+    return {ptStored.x + rcWork.left - rcMonitor.left, ptStored.y + rcWork.top - rcMonitor.top};
+}
+
+namespace {
+
+int StartWhollyOn(int nStart, int nSize, int nLow, int nHigh) {
+    if (nStart + nSize > nHigh) {
+        nStart = nHigh - nSize;
+    }
+    return nStart < nLow ? nLow : nStart;
+}
+
+}  // namespace
+
+placement::Point CornerWhollyOn(const placement::Rect& rcWindow, const placement::Rect& rcWork) {
+    return {StartWhollyOn(rcWindow.left, rcWindow.Width(), rcWork.left, rcWork.right),
+            StartWhollyOn(rcWindow.top, rcWindow.Height(), rcWork.top, rcWork.bottom)};
+}

@@ -110,4 +110,12 @@ bool IsShowSwitch(std::string_view strArguments) {
     return strArguments == std::string_view("-show");
 }
 
+std::string DebugLine(const std::string& strProbe, const std::vector<std::string>& reasons,
+                      bool bConnected, unsigned nTick) {
+    if (bConnected || reasons.empty()) {
+        return strProbe;
+    }
+    return reasons[(nTick / kReasonTicks) % reasons.size()];
+}
+
 }  // namespace panel_logic

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace panel_logic {
 
@@ -112,5 +113,13 @@ std::string_view ArgumentText(std::string_view strCommandLine);
 // Whether the argument text is the "-show" switch: the whole text, byte by
 // byte, case-sensitive, nothing trimmed.
 bool IsShowSwitch(std::string_view strArguments);
+
+// What the debug label shows at refresh tick nTick: while no magnifier
+// answers and ports have been tried, their reasons in turn, one line each
+// for kReasonTicks ticks (about 2 s on the 50 ms refresh); otherwise the last
+// probe's log line.
+constexpr unsigned kReasonTicks = 40;
+std::string DebugLine(const std::string& strProbe, const std::vector<std::string>& reasons,
+                      bool bConnected, unsigned nTick);
 
 }  // namespace panel_logic

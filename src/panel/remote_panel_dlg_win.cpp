@@ -13,6 +13,7 @@
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "panel/about_dlg_win.h"
+#include "panel/connection_dlg_win.h"
 #include "panel/panel_logic.h"
 
 namespace {
@@ -39,6 +40,11 @@ RECT ChildRect(HWND hParent, HWND hChild) {
     ::GetWindowRect(hChild, &rc);
     ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
     return rc;
+}
+
+BOOL CALLBACK PassSysColorChange(HWND hChild, LPARAM) {
+    ::SendMessageA(hChild, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
 }
 
 COLORREF ToColorRef(panel_logic::ColorRef cr) {
@@ -279,6 +285,11 @@ bool CRemotePanelDlg::OnCommand(UINT nId) {
             about.DoModal();
             return true;
         }
+        case ID_CONNECTION_DETAILS: {
+            CConnectionDlg details(this);
+            details.DoModal();
+            return true;
+        }
         case ID_MAXIMIZE:
             ShowWindow(SW_SHOW);
             return true;
@@ -439,9 +450,11 @@ void CRemotePanelDlg::RefreshDebugInfo() {
     if (!::IsWindowVisible(m_lblDebugInfo.m_hWnd)) {
         return;
     }
-    // The label repaints while the lock is held; the link thread waits for it.
-    std::lock_guard<std::mutex> lock(g_deviceLink.m_lock);
-    m_lblDebugInfo.SetText(g_deviceLink.m_szDebugInfo);
+    // Copies taken under the record's lock: the label repaints after it is
+    // released, so the link thread never waits for a paint.
+    m_lblDebugInfo.SetText(panel_logic::DebugLine(g_deviceLink.GetDebugInfo(),
+                                                  g_deviceLink.GetPortReasons(),
+                                                  g_deviceLink.m_bConnected != 0, m_nDebugTicks++));
 }
 
 void CRemotePanelDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
@@ -519,6 +532,11 @@ LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), lParam);
             return 0;
+        case WM_SYSCOLORCHANGE:
+            // The system tells top-level windows only; the buttons drop their
+            // colours for the system's when they hear of it.
+            ::EnumChildWindows(m_hWnd, PassSysColorChange, 0);
+            break;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);
         case WM_DESTROY:

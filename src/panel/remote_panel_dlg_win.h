@@ -67,6 +67,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblPositionTitle, m_lblWidthTitle, m_lblStatus, m_lblConnectionTitle;
     CPopupWarning m_wndWarning;
     CTextLabel m_lblDebugInfo;
+    unsigned m_nDebugTicks = 0;  // refreshes of the shown debug label
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
     CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale

@@ -22,6 +22,7 @@
 #include "device/device_link.h"
 #include "framework/message_box.h"
 #include "hotkeys/hot_key_settings.h"
+#include "panel/connection_dlg_win.h"
 #include "panel/remote_panel_dlg_win.h"
 #include "pixels.h"
 #include "window_checks.h"
@@ -381,6 +382,39 @@ TEST_F(Panel, TheStatusLabelShowsGreenWhileConnectedAndRedOtherwise) {
         EXPECT_GT(px.Count({0, 0, px.Width(), px.Height()}, c.crBack), px.Width() * px.Height() / 2)
             << c.pszText << ": the label's background is not mostly its colour";
     }
+}
+
+// Reads the open Connection details window, then copies and closes it.
+std::string g_strDetailsShown;
+void CALLBACK ReadDetailsAndClose(HWND, UINT, UINT_PTR, DWORD) {
+    HWND hDetails = ::FindWindowA(nullptr, "Connection details");
+    if (hDetails != nullptr && ::IsWindowVisible(hDetails)) {
+        char szText[1000] = {};
+        ::GetDlgItemTextA(hDetails, IDC_CONNECTION_LINES, szText, sizeof szText);
+        g_strDetailsShown = szText;
+        ::SendMessageA(hDetails, WM_COMMAND, MAKEWPARAM(IDC_COPY_LINES, BN_CLICKED), 0);
+        ::PostMessageA(hDetails, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+}
+
+TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineAndCopyThem) {
+    const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: no answer (12:03:05)";
+    CConnectionDlg details(nullptr, [] {
+        return std::vector<std::string>{"COM1: missing (12:03:04)", "COM2: no answer (12:03:05)"};
+    });
+    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, ReadDetailsAndClose);
+    const INT_PTR nResult = details.DoModal();
+    ::KillTimer(nullptr, nTimer);
+    EXPECT_EQ(nResult, IDCANCEL);
+    EXPECT_EQ(g_strDetailsShown, strLines);
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    HANDLE hText = ::GetClipboardData(CF_TEXT);
+    EXPECT_EQ(std::string(hText ? static_cast<const char*>(::GlobalLock(hText)) : ""), strLines)
+        << "the clipboard";
+    if (hText) {
+        ::GlobalUnlock(hText);
+    }
+    ::CloseClipboard();
 }
 
 // ---- the instance guard, with a copy of this program as the first copy ----
