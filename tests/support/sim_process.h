@@ -82,11 +82,11 @@ class LinkRunner {
               m_bFinished = true;
           }) {}
     ~LinkRunner() { Stop(); }
-    // True when the thread ended within 20 s with m_bRunning clear. The
-    // request is repeated because the thread clears it once as it starts.
+    // True when the thread ended within 20 s with m_bRunning clear.
     bool Stop() {
-        const bool bInTime = WaitFor([this] { return (m_link.m_bStopRequest = 1) && m_bFinished; },
-                                     std::chrono::seconds(20));
+        m_link.m_bStopRequest = 1;
+        const bool bInTime =
+            WaitFor([this] { return m_bFinished.load(); }, std::chrono::seconds(20));
         if (m_thread.joinable()) {
             m_thread.join();
         }

@@ -57,13 +57,10 @@ std::string DescribeStatus(int status, const std::string& text, int port) {
     }
 }
 
-// Asks the thread to stop and waits until it has returned. The request is
-// repeated because the thread clears it once as it starts.
-void StopLink(CDeviceLink& link, std::thread& thread, const std::atomic<bool>& finished) {
-    while (!finished) {
-        link.m_bStopRequest = 1;
-        std::this_thread::sleep_for(kTick);
-    }
+// Asks the thread to stop (also before it has started) and waits until it
+// has returned.
+void StopLink(CDeviceLink& link, std::thread& thread) {
+    link.m_bStopRequest = 1;
     thread.join();
 }
 
@@ -96,11 +93,7 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
     link.m_nPosition = static_cast<std::uint8_t>(options.position);
     link.m_nWidth = static_cast<std::uint8_t>(options.width);
 
-    std::atomic<bool> finished{false};
-    std::thread thread([&link, &finished] {
-        LinkThreadProc(&link);
-        finished = true;
-    });
+    std::thread thread([&link] { LinkThreadProc(&link); });
 
     const auto timeout = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.timeoutSeconds));
@@ -172,7 +165,7 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
         std::this_thread::sleep_for(kTick);
     }
 
-    StopLink(link, thread, finished);
+    StopLink(link, thread);
     std::string text;
     int status = 0;
     if (link.GetStatus(text, status)) {
