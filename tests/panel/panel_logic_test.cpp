@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 using namespace panel_logic;
 
 TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255) {
@@ -30,19 +34,12 @@ TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255) {
 }
 
 TEST(PanelDebugLabel, WhileNoneAnswersThePortsReasonsTakeTurnsForAbout2s) {
-    const std::vector<std::string> reasons = {"COM1: missing (12:03:04)",
-                                              "COM2: no answer (12:03:05)"};
-    const struct {
-        bool bConnected;
-        unsigned nTick;
-        std::string strShown;
-    } cases[] = {
-        {false, 0, reasons[0]},  {false, 39, reasons[0]}, {false, 40, reasons[1]},
-        {false, 80, reasons[0]}, {true, 40, "probe"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(panel_logic::DebugLine("probe", reasons, c.bConnected, c.nTick), c.strShown)
-            << c.nTick;
+    const std::vector<std::string> reasons = {"COM1: missing (12:03:04)", "COM2: no answer"};
+    const std::pair<unsigned, std::string> shown[] = {
+        {0, reasons[0]}, {39, reasons[0]}, {40, reasons[1]}, {80, reasons[0]}};
+    for (const auto& [nTick, strShown] : shown) {
+        EXPECT_EQ(panel_logic::DebugLine("probe", reasons, false, nTick), strShown) << nTick;
     }
-    EXPECT_EQ(panel_logic::DebugLine("probe", {}, false, 40), "probe");
+    EXPECT_EQ(panel_logic::DebugLine("probe", reasons, true, 40), "probe") << "connected";
+    EXPECT_EQ(panel_logic::DebugLine("probe", {}, false, 40), "probe") << "no port tried";
 }
