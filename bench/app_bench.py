@@ -13,7 +13,6 @@ S idle seconds connected and searching; its peak resident set; unplug to
 when it cannot run.
 """
 
-import argparse
 import os
 import statistics
 import sys
@@ -91,30 +90,9 @@ def bench(r, args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("build_dir", "simulator", "exe", "helper"):
-        parser.add_argument(name)
-    parser.add_argument("--presses", type=int, default=50)
-    parser.add_argument("--idle", type=float, default=20)
-    parser.add_argument("--unplugs", type=int, default=3)
-    args = parser.parse_args()
-    args.out, build = "/tmp/tavrel-app-bench", os.path.abspath(args.build_dir)
-    started = not os.path.exists(os.path.join(build, "wine-run", "state"))
-    if started:
-        e2e.fixture(build, "start")
-    r = e2e.Run(args)
-    try:
-        r.fresh()
-        bench(r, args)
-        return 0
-    except e2e.Failure as e:
-        print(f"app_bench could not run: {e}")
-        return 1
-    finally:
-        r.cleanup()
-        r.ask.stop()
-        if started:
-            e2e.fixture(build, "stop")
+    return e2e.run_by_hand(__doc__.splitlines()[0],
+                           (("presses", int, 50), ("idle", float, 20), ("unplugs", int, 3)),
+                           bench, "/tmp/tavrel-app-bench")
 
 
 if __name__ == "__main__":

@@ -11,7 +11,6 @@ Prints the presses, unplugs and the program's resident memory at the start and
 the end. Hand-run, not part of the test suite; exit status 1 when a check failed.
 """
 
-import argparse
 import os
 import random
 import sys
@@ -77,30 +76,12 @@ def soak(r, minutes, rng):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("build_dir", "simulator", "exe", "helper"):
-        parser.add_argument(name)
-    parser.add_argument("--minutes", type=float, default=30)
-    parser.add_argument("--seed", type=int, default=1)
-    args = parser.parse_args()
-    args.out, build = "/tmp/tavrel-soak", os.path.abspath(args.build_dir)
-    started = not os.path.exists(os.path.join(build, "wine-run", "state"))
-    if started:
-        e2e.fixture(build, "start")
-    r = e2e.Run(args)
-    try:
-        r.fresh()
+    def body(r, args):
         soak(r, args.minutes, random.Random(args.seed))
         print("soak passed")
-        return 0
-    except e2e.Failure as e:
-        print(f"soak FAILED: {e}")
-        return 1
-    finally:
-        r.cleanup()
-        r.ask.stop()
-        if started:
-            e2e.fixture(build, "stop")
+
+    return e2e.run_by_hand(__doc__.splitlines()[0], (("minutes", float, 30), ("seed", int, 1)),
+                           body, "/tmp/tavrel-soak")
 
 
 if __name__ == "__main__":

@@ -183,6 +183,35 @@ def fixture(build_dir, action):
     subprocess.run(["bash", script, action, build_dir], check=True, stdout=subprocess.DEVNULL)
 
 
+def run_by_hand(description, options, body, out):
+    """main() of a hand-run program in bench/: the driver's four arguments and
+    options (name, type, default), the fixture started when it is not up, one
+    fresh Run for body(run, args); exit status 1 with the reason on a Failure."""
+    parser = argparse.ArgumentParser(description=description)
+    for name in ("build_dir", "simulator", "exe", "helper"):
+        parser.add_argument(name)
+    for name, kind, default in options:
+        parser.add_argument(f"--{name}", type=kind, default=default)
+    args = parser.parse_args()
+    args.out, build = out, os.path.abspath(args.build_dir)
+    started = not os.path.exists(os.path.join(build, "wine-run", "state"))
+    if started:
+        fixture(build, "start")
+    r = Run(args)
+    try:
+        r.fresh()
+        body(r, args)
+        return 0
+    except Failure as e:
+        print(f"{os.path.basename(sys.argv[0])} FAILED: {e}")
+        return 1
+    finally:
+        r.cleanup()
+        r.ask.stop()
+        if started:
+            fixture(build, "stop")
+
+
 class Run:
     """The run's wine, helper and simulators, and what scenarios are made of."""
 
