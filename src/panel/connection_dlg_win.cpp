@@ -29,10 +29,12 @@ bool CConnectionDlg::CopyLines() {
     ::EmptyClipboard();
     bool bCopied = false;
     if (HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, strText.size() + 1)) {
-        std::memcpy(::GlobalLock(hMem), strText.c_str(), strText.size() + 1);
-        ::GlobalUnlock(hMem);
-        // The clipboard owns the memory once it takes it.
-        bCopied = ::SetClipboardData(CF_TEXT, hMem) != nullptr;
+        if (void* pMem = ::GlobalLock(hMem)) {
+            std::memcpy(pMem, strText.c_str(), strText.size() + 1);
+            ::GlobalUnlock(hMem);
+            // The clipboard owns the memory once it takes it.
+            bCopied = ::SetClipboardData(CF_TEXT, hMem) != nullptr;
+        }
         if (!bCopied) {
             ::GlobalFree(hMem);
         }
