@@ -1,5 +1,7 @@
 #include "tray/system_tray.h"
 
+#include <windowsx.h>
+
 #include <cstring>
 #include <string>
 
@@ -88,7 +90,9 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     if (!bHidden || m_bShell5) {
         bResult = NotifyShell(NIM_ADD);
         KeepAddResult(bResult != FALSE);
-        if (!bResult) {
+        if (bResult) {
+            AskShellVersion();
+        } else {
             // The shell is not ready yet (a start at sign-in): asked again
             // every few seconds until it takes the icon.
             m_bAddPending = TRUE;
@@ -174,8 +178,12 @@ void CSystemTray::ReAddIcon() {
     // The shell refuses to add an icon it still shows (a work-area change
     // with the taskbar in place). The icon is there all the same: taking it
     // for lost would keep every later taskbar from getting it back.
-    const bool bShown = NotifyShell(NIM_ADD) || NotifyShell(NIM_MODIFY);
+    const bool bAdded = NotifyShell(NIM_ADD) != FALSE;
+    const bool bShown = bAdded || NotifyShell(NIM_MODIFY);
     KeepAddResult(bShown);
+    if (bAdded) {
+        AskShellVersion();
+    }
     m_bAddPending = bShown ? FALSE : TRUE;
     if (bShown) {
         KillTimer(kAddRetryTimer);
@@ -204,8 +212,57 @@ BOOL CSystemTray::NotifyShell(DWORD dwMessage) {
 
 void CSystemTray::OnPrepareMenu(HMENU) {}
 
+void CSystemTray::AskShellVersion() {
+    // A new icon starts with the old callbacks; the version holds until it
+    // is deleted, so it is asked again after every add.
+    m_nid.uVersion = NOTIFYICON_VERSION_4;
+    m_nShellVersion = NotifyShell(NIM_SETVERSION) ? NOTIFYICON_VERSION_4 : 0;
+}
+
+void CSystemTray::ShowMenu(HWND hTarget, POINT pt, bool bByKey) {
+    HMENU hPopup = nullptr;
+    HMENU hMenu = LoadPopup(&hPopup);
+    if (hMenu == nullptr) {
+        return;
+    }
+    ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPosition);
+    OnPrepareMenu(hPopup);
+    // The menu closes when the user clicks elsewhere only if its owner is in
+    // front; the null message afterwards lets the owner's thread notice that
+    // the menu is gone.
+    ::SetForegroundWindow(hTarget);
+    const UINT uAlign = ::GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    const UINT uCommand = static_cast<UINT>(::TrackPopupMenu(
+        hPopup, uAlign | TPM_RIGHTBUTTON | TPM_RETURNCMD, pt.x, pt.y, 0, hTarget, nullptr));
+    ::PostMessageA(hTarget, WM_NULL, 0, 0);
+    ::DestroyMenu(hMenu);
+    if (uCommand != 0) {
+        ::PostMessageA(hTarget, WM_COMMAND, uCommand, 0);
+    } else if (bByKey) {
+        // Escape: the keyboard user goes on among the notification icons.
+        NotifyShell(NIM_SETFOCUS);
+    }
+}
+
+void CSystemTray::RunDefault(HWND hTarget) {
+    ::SetForegroundWindow(hTarget);
+    UINT uCommand = m_nDefaultItem;
+    if (m_bDefaultByPosition) {
+        HMENU hPopup = nullptr;
+        HMENU hMenu = LoadPopup(&hPopup);
+        if (hMenu == nullptr) {
+            return;
+        }
+        uCommand = ::GetMenuItemID(hPopup, static_cast<int>(m_nDefaultItem));
+        ::DestroyMenu(hMenu);
+    }
+    ::PostMessageA(hTarget, WM_COMMAND, uCommand, 0);
+}
+
 LRESULT CSystemTray::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
-    if (wParam != m_nid.uID) {
+    const bool bVersion4 = m_nShellVersion >= NOTIFYICON_VERSION_4;
+    const UINT uId = bVersion4 ? HIWORD(lParam) : static_cast<UINT>(wParam);
+    if (uId != m_nid.uID) {
         return 0;
     }
     CWnd* pTarget = GetNotifyTarget();
@@ -213,42 +270,33 @@ LRESULT CSystemTray::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     HWND hTarget = pTarget->m_hWnd;
+    POINT pt = {};
+    if (bVersion4) {
+        pt = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+    } else {
+        ::GetCursorPos(&pt);
+    }
 
     switch (LOWORD(lParam)) {
-        case WM_RBUTTONUP: {
-            HMENU hPopup = nullptr;
-            HMENU hMenu = LoadPopup(&hPopup);
-            if (hMenu == nullptr) {
-                return 0;
+        case WM_RBUTTONUP:
+            if (bVersion4) {
+                // The shell follows it with WM_CONTEXTMENU.
+                m_bMouseContext = TRUE;
+                return 1;
             }
-            ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPosition);
-            OnPrepareMenu(hPopup);
-            POINT pt = {};
-            ::GetCursorPos(&pt);
-            // The menu closes when the user clicks elsewhere only if its
-            // owner is in front; the null message afterwards lets the owner's
-            // thread notice that the menu is gone.
-            ::SetForegroundWindow(hTarget);
-            ::TrackPopupMenu(hPopup, 0, pt.x, pt.y, 0, hTarget, nullptr);
-            ::PostMessageA(hTarget, WM_NULL, 0, 0);
-            ::DestroyMenu(hMenu);
+            ShowMenu(hTarget, pt, false);
+            return 1;
+        case WM_CONTEXTMENU: {
+            const bool bByKey = !m_bMouseContext;
+            m_bMouseContext = FALSE;
+            ShowMenu(hTarget, pt, bByKey);
             return 1;
         }
-        case WM_LBUTTONDBLCLK: {
-            ::SetForegroundWindow(hTarget);
-            UINT uCommand = m_nDefaultItem;
-            if (m_bDefaultByPosition) {
-                HMENU hPopup = nullptr;
-                HMENU hMenu = LoadPopup(&hPopup);
-                if (hMenu == nullptr) {
-                    return 0;
-                }
-                uCommand = ::GetMenuItemID(hPopup, static_cast<int>(m_nDefaultItem));
-                ::DestroyMenu(hMenu);
-            }
-            ::PostMessageA(hTarget, WM_COMMAND, uCommand, 0);
+        case NIN_SELECT:
+        case NIN_KEYSELECT:
+        case WM_LBUTTONDBLCLK:
+            RunDefault(hTarget);
             return 1;
-        }
         default:
             return 1;
     }

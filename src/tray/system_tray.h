@@ -1,8 +1,9 @@
 // The program's icon in the notification area: CSystemTray, a hidden
 // top-level window that registers the icon with the shell, receives its mouse
-// callbacks, shows the popup menu of the same id on a right click, runs the
-// menu's default command on a double click and brings the icon back when the
-// taskbar is created anew. Menu commands go to the application's main window.
+// and keyboard callbacks, shows the popup menu of the same id on a right click
+// or the context-menu key, runs the menu's default command on a click, a double
+// click, Enter or Space, and brings the icon back when the taskbar is created
+// anew. Menu commands go to the application's main window.
 #pragma once
 
 #include <windows.h>
@@ -42,8 +43,13 @@ class CSystemTray : public CWnd {
     // size rather than a larger one shrunk. Shared: never destroyed.
     static HICON LoadIconForTray(HINSTANCE hModule, LPCSTR pszName);
 
-    // A mouse message (lParam) on icon wParam.
+    // The shell's callback. With the newer callbacks (GetShellVersion() 4)
+    // lParam holds the event and the icon's id, and wParam the point the event
+    // belongs to (the icon's place for a key, the pointer's for a click); with
+    // the older, wParam is the id and lParam a mouse message.
     virtual LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // 4 when the shell took the icon with its keyboard-aware callbacks, else 0.
+    UINT GetShellVersion() const { return m_nShellVersion; }
     // Called with the popup menu just before it is shown.
     virtual void OnPrepareMenu(HMENU hPopup);
 
@@ -69,6 +75,9 @@ class CSystemTray : public CWnd {
     UINT m_nDefaultItem = 0;
     BOOL m_bDefaultByPosition = TRUE;
     UINT m_nAddFlags = 0;
+    UINT m_nShellVersion = 0;
+    // The context menu that follows comes from a right click, not from a key.
+    BOOL m_bMouseContext = FALSE;
 
     static int s_nTipMax;
     static const UINT s_uShellRestartMsg;
@@ -79,6 +88,13 @@ class CSystemTray : public CWnd {
     // Keeps why an add of the icon failed under "tray icon <id>", or forgets
     // it once the icon is shown; right after the request.
     void KeepAddResult(bool bShown) const;
+    // Asks the shell for the keyboard-aware callbacks after each add.
+    void AskShellVersion();
+    // The popup menu at pt; the command chosen goes to hTarget. Closed without
+    // a choice after a key opened it, the focus goes back to the notification area.
+    void ShowMenu(HWND hTarget, POINT pt, bool bByKey);
+    // The menu's default command, to hTarget.
+    void RunDefault(HWND hTarget);
     LRESULT OnShellRestart();
     void OnSettingChange(WPARAM wParam);
 };

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -340,10 +341,14 @@ TEST_F(Panel, TheTrayIconComesBackWhenTheTaskbarIsCreatedAgain) {
     EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(hTray, uId); })) << "the icon added again";
 }
 
-// The shell refuses the first adds, as before it is ready at sign-in.
+// The shell refuses the first adds, as before it is ready at sign-in; every
+// request to it is kept.
 struct LateShellTray : CSystemTray {
+    using CSystemTray::m_pNotifyTarget;
     int m_nRefusals = 2;
+    std::vector<DWORD> m_requests;
     BOOL NotifyShell(DWORD dwMessage) override {
+        m_requests.push_back(dwMessage);
         if (dwMessage == NIM_ADD && m_nRefusals > 0) {
             --m_nRefusals;
             return FALSE;
@@ -358,6 +363,90 @@ TEST(Tray, AnAddTheShellRefusedIsTriedAgainUntilItTakesIt) {
                                      ::LoadIcon(nullptr, IDI_APPLICATION), 77));
     EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(tray, 77); }, 3 * CSystemTray::kAddRetryMs))
         << "the icon after two refused adds";
+}
+
+// Where the menu's commands go.
+struct CommandSink : CWnd {
+    std::vector<UINT> m_commands;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_COMMAND) {
+            m_commands.push_back(LOWORD(wParam));
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+// Closes the tray menu from inside its modal loop once it is up, by the key
+// g_wMenuKey (0: cancelled), and keeps where it was.
+RECT g_rcMenu;
+WPARAM g_wMenuKey;
+void CALLBACK AnswerTrayMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
+    HWND hMenu = ::FindWindowA("#32768", nullptr);
+    if (hMenu != nullptr && ::IsWindowVisible(hMenu)) {
+        ::KillTimer(nullptr, nTimer);
+        ::GetWindowRect(hMenu, &g_rcMenu);
+        if (g_wMenuKey != 0) {
+            ::PostMessageA(hMenu, WM_KEYDOWN, g_wMenuKey, 0);
+        } else {
+            ::EndMenu();
+        }
+    }
+}
+
+TEST(Tray, KeysOnTheIconShowThePanelOrOpenTheMenuAtTheIconAndGiveTheFocusBack) {
+    // Wine's tray cannot take the keyboard, so the shell's callbacks are sent here.
+    CommandSink sink;
+    ASSERT_TRUE(sink.CreateEx(0, RegisterWndClass(0), "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr));
+    LateShellTray tray;
+    tray.m_nRefusals = 0;
+    tray.m_pNotifyTarget = &sink;
+    const UINT uId = CRemotePanelDlg::kTrayId, uCallback = WM_APP + 12;
+    ASSERT_TRUE(
+        tray.CreateTrayIcon(nullptr, uCallback, "keys", ::LoadIcon(nullptr, IDI_APPLICATION), uId));
+    ASSERT_EQ(tray.GetShellVersion(), 4u) << "the shell's keyboard-aware callbacks";
+    tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
+    // After each event a marker command, so that the commands it posted are in.
+    const UINT uMarker = 0xFFFF;
+    const auto event = [&](UINT uEvent, int x, int y) {
+        tray.m_requests.clear();
+        tray.SendMessage(uCallback, MAKEWPARAM(x, y), MAKELPARAM(uEvent, uId));
+        sink.PostMessage(WM_COMMAND, uMarker, 0);
+        EXPECT_TRUE(WaitFor([&] {
+            return !sink.m_commands.empty() && sink.m_commands.back() == uMarker;
+        })) << "the marker after event "
+            << uEvent;
+        sink.m_commands.pop_back();
+    };
+    event(NIN_KEYSELECT, 900, 740);
+    event(NIN_SELECT, 900, 740);
+    EXPECT_EQ(sink.m_commands, (std::vector<UINT>{ID_MAXIMIZE, ID_MAXIMIZE})) << "Enter, a click";
+
+    // The context-menu key: at the icon, and Escape gives the focus back.
+    struct Row {
+        std::vector<UINT> events;
+        WPARAM wKey;
+        std::vector<UINT> commands;
+        bool bFocusBack;
+    } rows[] = {
+        {{WM_CONTEXTMENU}, 0, {}, true},
+        {{WM_RBUTTONUP, WM_CONTEXTMENU}, 0, {}, false},
+        {{WM_CONTEXTMENU}, 'N', {ID_MINIMIZE}, false},
+    };
+    for (const Row& row : rows) {
+        sink.m_commands.clear();
+        g_rcMenu = {};
+        g_wMenuKey = row.wKey;
+        ::SetTimer(nullptr, 0, 10, AnswerTrayMenu);
+        for (UINT uEvent : row.events) {
+            event(uEvent, 300, 200);
+        }
+        EXPECT_EQ(g_rcMenu.left, 300) << "the menu's left edge";
+        EXPECT_EQ(g_rcMenu.top, 200) << "the menu's top edge";
+        EXPECT_EQ(sink.m_commands, row.commands) << "key " << row.wKey;
+        const bool bFocusBack = std::find(tray.m_requests.begin(), tray.m_requests.end(),
+                                          DWORD{NIM_SETFOCUS}) != tray.m_requests.end();
+        EXPECT_EQ(bFocusBack, row.bFocusBack) << "the focus back to the notification area";
+    }
 }
 
 TEST_F(Panel, TheStatusLabelShowsGreenWhileConnectedAndRedOtherwise) {
