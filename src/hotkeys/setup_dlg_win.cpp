@@ -5,6 +5,7 @@
 
 #include "app/window_pos_section.h"
 #include "framework/message_box.h"
+#include "framework/screen_reader.h"
 #include "framework/window_dpi.h"
 #include "hotkeys/setup_logic.h"
 
@@ -27,6 +28,21 @@ constexpr RowIds kRows[kHotKeyCount] = {
      IDC_WIDTHDOWN_KEY},
     {{IDC_WIDTHUP_CTRL, IDC_WIDTHUP_ALT, IDC_WIDTHUP_SHIFT, IDC_WIDTHUP_WIN}, IDC_WIDTHUP_KEY},
 };
+
+// What a sighted user reads beside each row: its group, and Decrease or
+// Increase in the slider groups. Screen readers name the row's boxes and key
+// list after it ("Window Button Ctrl", "Window Button key").
+constexpr const char* kRowNames[kHotKeyCount] = {
+    "Popup Window",
+    "Window Button",
+    "Lines Button",
+    "Options Button",
+    "Position Slider Decrease",
+    "Position Slider Increase",
+    "Width Slider Decrease",
+    "Width Slider Increase",
+};
+constexpr const char* kColumnNames[CSetupDlg::kChecksPerRow] = {"Ctrl", "Alt", "Shift", "Win"};
 
 constexpr int kGroupBoxes[] = {IDC_POPUP_GROUP,   IDC_WINDOW_GROUP,   IDC_LINES_GROUP,
                                IDC_OPTIONS_GROUP, IDC_POSITION_GROUP, IDC_WIDTH_GROUP};
@@ -132,6 +148,13 @@ BOOL CSetupDlg::OnInitDialog() {
     }
     for (int i = 0; i < kHotKeyCount; ++i) {
         SetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
+    }
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        const std::string strRow = kRowNames[i];
+        for (int j = 0; j < kChecksPerRow; ++j) {
+            SetAccessibleName(m_chkModifiers[i][j].m_hWnd, strRow + " " + kColumnNames[j]);
+        }
+        SetAccessibleName(m_cboKey[i].m_hWnd, strRow + " key");
     }
     m_layout.Record(m_hWnd);
     return TRUE;  // the focus goes to the first control, OK

@@ -10,6 +10,7 @@
 #include "controls/button_look.h"
 #include "device/device_link.h"
 #include "framework/dpi_scale.h"
+#include "framework/screen_reader.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "panel/about_dlg_win.h"
@@ -104,6 +105,7 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     SetUpButtons();
     SetUpFrames(DpiOfWindow(m_hWnd));
     SetUpBars();
+    NameForScreenReaders();
     m_layout.Record(m_hWnd);
 
     g_hotKeySettings.Load();
@@ -208,6 +210,19 @@ void CRemotePanelDlg::SetUpBars() {
         ::SetScrollPos(pBar->m_hWnd, SB_CTL, panel_logic::LEVEL_START, TRUE);
     }
     StoreLevels();
+}
+
+void CRemotePanelDlg::NameForScreenReaders() {
+    // The bars would be named after their titles by the template's order
+    // alone; the status is named after its title and tells its text as value.
+    SetAccessibleName(m_barPosition.m_hWnd, "Position");
+    SetAccessibleName(m_barWidth.m_hWnd, "Width");
+    SetAccessibleName(m_lblStatus.m_hWnd, "Connection Status");
+    SetAccessibleValue(m_lblStatus.m_hWnd, m_lblStatus.GetWindowText());
+    for (CTextLabel* pFrame : {&m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
+                               &m_lblLinesFrame, &m_lblOptionsFrame}) {
+        HideFromScreenReaders(pFrame->m_hWnd);
+    }
 }
 
 void CRemotePanelDlg::SetUpTray() {
@@ -444,6 +459,7 @@ void CRemotePanelDlg::RefreshStatus() {
     m_lblStatus.SetTextColor(ToColorRef(look->crText), FALSE);
     m_lblStatus.SetBkColor(ToColorRef(look->crBack), TRUE);
     m_lblStatus.SetText(look->strText);
+    SetAccessibleValue(m_lblStatus.m_hWnd, look->strText);
 }
 
 void CRemotePanelDlg::RefreshDebugInfo() {

@@ -108,6 +108,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void SetWindowIcons(UINT nDpi);
     void SetUpFrames(UINT nDpi);
     void SetUpBars();
+    // What screen readers call the bars and the status, and the frames they skip.
+    void NameForScreenReaders();
     void SetUpTray();
     // Stores both bars' positions in the record, a byte each.
     void StoreLevels();

@@ -12,9 +12,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,7 +24,9 @@
 #include "device/com_port.h"
 #include "device/device_link.h"
 #include "framework/message_box.h"
+#include "framework/screen_reader.h"
 #include "hotkeys/hot_key_settings.h"
+#include "hotkeys/setup_dlg_win.h"
 #include "hotkeys/setup_logic.h"
 #include "panel/connection_dlg_win.h"
 #include "panel/remote_panel_dlg_win.h"
@@ -447,6 +451,84 @@ TEST(Tray, KeysOnTheIconShowThePanelOrOpenTheMenuAtTheIconAndGiveTheFocusBack) {
                                           DWORD{NIM_SETFOCUS}) != tray.m_requests.end();
         EXPECT_EQ(bFocusBack, row.bFocusBack) << "the focus back to the notification area";
     }
+}
+
+std::string TextOf(HWND hWnd) {
+    char szText[256] = {};
+    ::GetWindowTextA(hWnd, szText, sizeof szText);
+    std::string str = szText;
+    str.erase(std::remove(str.begin(), str.end(), '&'), str.end());
+    return str;
+}
+
+std::string ClassOf(HWND hWnd) {
+    char szClass[32] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    return szClass;
+}
+
+// What a screen reader calls hControl: the name given to it, else a button's
+// or a static's own text, else the text of the static just before it.
+std::string SpokenName(HWND hControl, const std::map<HWND, std::string>& given) {
+    if (const auto it = given.find(hControl); it != given.end()) {
+        return it->second;
+    }
+    if (ClassOf(hControl) == "Button" || ClassOf(hControl) == "Static") {
+        return TextOf(hControl);
+    }
+    HWND hBefore = ::GetWindow(hControl, GW_HWNDPREV);
+    return hBefore != nullptr && ClassOf(hBefore) == "Static" ? TextOf(hBefore) : "";
+}
+
+TEST_F(Panel, ScreenReadersNameEveryControlAsItIsSeenAndTabFollowsTheScreen) {
+    std::map<HWND, std::string> names;
+    SetAnnotationFunction([&](HWND hWnd, Annotation what, const std::string& strText) {
+        if (what == Annotation::Name) {
+            names[hWnd] = strText;
+        }
+        return true;
+    });
+    Open();
+    CSetupDlg setup(&m_panel);
+    ASSERT_TRUE(setup.Create(&m_panel));
+    SetAnnotationFunction(nullptr);
+    const std::map<HWND, std::string> none;
+    // Where the system has no annotations the template's order names the bars and lists.
+    EXPECT_EQ(SpokenName(m_panel.m_barPosition, none), "POSITION");
+    EXPECT_EQ(SpokenName(m_panel.m_barWidth, none), "WIDTH");
+    EXPECT_EQ(SpokenName(m_panel.m_barPosition, names), "Position");
+    EXPECT_EQ(SpokenName(m_panel.m_lblStatus, names), "Connection Status");
+    const char* rows[] = {"Popup Window",
+                          "Window Button",
+                          "Lines Button",
+                          "Options Button",
+                          "Position Slider Decrease",
+                          "Position Slider Increase",
+                          "Width Slider Decrease",
+                          "Width Slider Increase"};
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        EXPECT_EQ(SpokenName(setup.m_cboKey[i], none), std::string(rows[i]) + " key");
+        EXPECT_EQ(SpokenName(setup.m_cboKey[i], names), std::string(rows[i]) + " key");
+        for (CButton& check : setup.m_chkModifiers[i]) {
+            EXPECT_EQ(SpokenName(check, names), std::string(rows[i]) + " " + TextOf(check));
+        }
+    }
+    // Tab goes as the dialog is read: ENABLE HOT KEYS, the left column's rows
+    // top down, then the right column's, and OK and Cancel last.
+    RECT rcSetup = {};
+    ::GetWindowRect(setup, &rcSetup);
+    const auto place = [&](HWND hWnd) {
+        RECT rc = {};
+        ::GetWindowRect(hWnd, &rc);
+        return std::tuple(rc.left > (rcSetup.left + rcSetup.right) / 2, rc.top, rc.left);
+    };
+    HWND hFirst = ::GetNextDlgTabItem(setup, nullptr, FALSE);
+    EXPECT_EQ(hFirst, setup.m_chkEnable.m_hWnd) << "the first tab stop";
+    for (HWND h = hFirst, hNext; (hNext = ::GetNextDlgTabItem(setup, h, FALSE)) != hFirst;
+         h = hNext) {
+        EXPECT_LT(place(h), place(hNext)) << TextOf(h) << " before " << TextOf(hNext);
+    }
+    setup.DestroyWindow();
 }
 
 TEST_F(Panel, TheStatusLabelShowsGreenWhileConnectedAndRedOtherwise) {

@@ -1,0 +1,26 @@
+// What screen readers say about a control beyond its own text: a name for a
+// control whose text does not say what it is (a scroll bar, a key list, one of
+// many "Ctrl" boxes), a value for a label whose text changes, and frames that
+// are only paint. Set through the system's annotation service, which is
+// created on first use; where the system has none (as under Wine), nothing
+// changes and the dialog templates name the controls: a control without text
+// is named after the static text just before it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+enum class Annotation { Name, Value, Hidden };
+
+// False when the system has no annotation service or refused the request.
+bool SetAccessibleName(HWND hWnd, const std::string& strName);
+bool SetAccessibleValue(HWND hWnd, const std::string& strValue);
+// Not read at all: a control that only paints.
+bool HideFromScreenReaders(HWND hWnd);
+
+// Replaces the service for tests: fn gets every request and returns its
+// answer. An empty function restores the system's service.
+using AnnotationFn = std::function<bool(HWND, Annotation, const std::string&)>;
+void SetAnnotationFunction(AnnotationFn fn);
