@@ -343,6 +343,12 @@ bool CRemotePanelDlg::OnPanelKey(const MSG& msg) {
         }
         return nId != 0;
     }
+    if (msg.message == WM_CHAR) {
+        // Nothing on the panel takes typing, and the dialog manager would
+        // take a plain letter for a button's access key: a stray key press
+        // never works the magnifier.
+        return true;
+    }
     if (msg.message != WM_KEYDOWN || !g_options.m_bKeyboardControl) {
         return false;
     }

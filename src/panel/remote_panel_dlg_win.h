@@ -121,7 +121,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The keys the panel works itself: Alt+W, Alt+L and Alt+O press their
     // button always; under Keyboard Control, Space and Enter press the
     // focused button and the arrow, page, Home and End keys move the focused
-    // bar. True when msg was such a key.
+    // bar. Typed characters go nowhere. True when msg was such a key.
     bool OnPanelKey(const MSG& msg);
     // Presses button nId as a click does: BN_CLICKED from the button.
     void ClickButton(UINT nId);

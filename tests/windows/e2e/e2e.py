@@ -413,8 +413,8 @@ def damaged_settings(r):
 
 
 def keyboard_control(r):
-    """Keyboard Control off: a space on WINDOW sends nothing (alt+l after it
-    presses LINES). Turned on with alt+f, k and stored: a space on WINDOW
+    """Keyboard Control off: a space or a plain w on WINDOW sends nothing
+    (alt+l after them presses LINES). Turned on with alt+f, k and stored: a space on WINDOW
     sends BW, shift+tab reaches a bar and the right arrow sends its level;
     still on after a restart."""
     for restart in (False, True):
@@ -423,8 +423,8 @@ def keyboard_control(r):
         poll("the panel in front", lambda: r.ask("fg") == PANEL_TITLE)
         if not restart:
             r.ask(f"focus {IDC_WINDOW}")
-            r.sends(sim, lambda: r.wine.key("space", "alt+l"), ["BL"] + LEVELS,
-                    "space on WINDOW with Keyboard Control off, then alt+l")
+            r.sends(sim, lambda: r.wine.key("space", "w", "alt+l"), ["BL"] + LEVELS,
+                    "space and w on WINDOW with Keyboard Control off, then alt+l")
             r.wine.key("alt+f", "k")
             poll("alt+f, k: Keyboard Control stored on",
                  lambda: r.ask(f"reg {SETTINGS}\\Options|bKeyboardControl") == "4 4 01000000")
