@@ -83,6 +83,49 @@ bool IsSwallowedKeyMessage(unsigned nMessage, std::uintptr_t wParam) {
            IsSwallowedKey(static_cast<unsigned>(wParam));
 }
 
+std::optional<int> ScrollCodeOfKey(unsigned nVirtKey) {
+    switch (nVirtKey) {
+        case KEY_LEFT:
+        case KEY_UP:
+            return SCROLL_LINELEFT;
+        case KEY_RIGHT:
+        case KEY_DOWN:
+            return SCROLL_LINERIGHT;
+        case KEY_PRIOR:
+            return SCROLL_PAGELEFT;
+        case KEY_NEXT:
+            return SCROLL_PAGERIGHT;
+        case KEY_HOME:
+            return SCROLL_LEFT;
+        case KEY_END:
+            return SCROLL_RIGHT;
+        default:
+            return std::nullopt;
+    }
+}
+
+PanelSound SoundOfScroll(int nCode, int nPos, int nMin, int nMax) {
+    switch (nCode) {
+        case SCROLL_LINELEFT:
+        case SCROLL_PAGELEFT:
+        case SCROLL_LEFT:
+            return nPos <= nMin ? SOUND_AT_LIMIT : SOUND_SENT;
+        case SCROLL_LINERIGHT:
+        case SCROLL_PAGERIGHT:
+        case SCROLL_RIGHT:
+            return nPos >= nMax ? SOUND_AT_LIMIT : SOUND_SENT;
+        case SCROLL_THUMBPOSITION:
+            return SOUND_SENT;
+        default:
+            return SOUND_NONE;
+    }
+}
+
+std::string ConnectionAnnouncement(bool bConnected, int nPort) {
+    return bConnected ? "Magnifier connected on COM" + std::to_string(nPort)
+                      : "Magnifier not found";
+}
+
 std::string_view ArgumentText(std::string_view strCommandLine) {
     std::size_t i = 0;
     bool bQuoted = false;

@@ -105,6 +105,31 @@ bool IsSwallowedKey(unsigned nVirtKey);
 // The same for a whole message: only a key-down (MSG_KEYDOWN) of those keys.
 bool IsSwallowedKeyMessage(unsigned nMessage, std::uintptr_t wParam);
 
+// Under Keyboard Control, the scroll code a key moves the focused level bar
+// by, as the system's own scroll bars and sliders take it: Left and Up one
+// step down, Right and Down one step up, Page Up a page down and Page Down a
+// page up, Home to the lowest level and End to the highest. No value for any
+// other key.
+std::optional<int> ScrollCodeOfKey(unsigned nVirtKey);
+
+// The short sounds that answer the user's actions while Sounds is on.
+enum PanelSound : int {
+    SOUND_NONE = 0,
+    SOUND_SENT,          // a press or a level went into the record
+    SOUND_NOT_DETECTED,  // the not-detected warning came up
+    SOUND_AT_LIMIT,      // a step was asked for a level already at its end
+};
+// The sound of scroll code nCode on a bar at nPos in nMin to nMax, with a
+// magnifier connected: a step (line, page, Home, End) towards an end the bar
+// already stands at is SOUND_AT_LIMIT, any other step and the thumb's
+// release SOUND_SENT; a thumb still being dragged and the end of a scroll
+// are silent, so that a drag does not sound at every pixel.
+PanelSound SoundOfScroll(int nCode, int nPos, int nMin = LEVEL_MIN, int nMax = LEVEL_MAX);
+
+// What a screen reader is told when the magnifier is found on COM nPort, or
+// lost: "Magnifier connected on COM3", "Magnifier not found".
+std::string ConnectionAnnouncement(bool bConnected, int nPort);
+
 // The argument text that follows the program's name in a whole command line,
 // by the rule the C runtime gives WinMain: the name ends at the first blank
 // or control character outside double quotes, and the blanks after it are

@@ -16,6 +16,9 @@ BOOL CPopupWarning::OnInitDialog() {
 
 void CPopupWarning::Show() {
     ShowWindow(SW_SHOWNOACTIVATE);
+    // Screen readers speak an alert's name: the message's text. Each attempt
+    // is told, as each one is shown.
+    ::NotifyWinEvent(EVENT_SYSTEM_ALERT, m_label.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 LRESULT CPopupWarning::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

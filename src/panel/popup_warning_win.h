@@ -20,7 +20,8 @@ class CPopupWarning : public CDialog {
 
     CTextLabel m_label;  // the message, bound to control IDC_WARNING_TEXT
 
-    // Shows the window where it is, above all others, without activating it.
+    // Shows the window where it is, above all others, without activating it,
+    // and raises the system's alert event on its message for screen readers.
     void Show();
 
   protected:

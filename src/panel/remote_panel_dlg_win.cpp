@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "app/options_section.h"
 #include "app/window_pos_section.h"
 #include "controls/button_look.h"
 #include "device/device_link.h"
@@ -16,6 +17,8 @@
 #include "panel/about_dlg_win.h"
 #include "panel/connection_dlg_win.h"
 #include "panel/panel_logic.h"
+#include "panel/panel_sound_win.h"
+#include "panel/uia_notification_win.h"
 
 namespace {
 
@@ -112,6 +115,8 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     g_hotKeySettings.RegisterAll(this);
     SetUpTray();
     g_mainWindowPos.LoadAndPlace(*this);
+    g_options.Load();
+    ApplyOptions();
 
     if (m_bHideAtStart) {
         SetTimer(IDT_HIDE_AT_START, kHideAtStartMs);
@@ -238,10 +243,14 @@ void CRemotePanelDlg::StoreLevels() {
     g_deviceLink.m_nWidth = panel_logic::LevelByte(::GetScrollPos(m_barWidth.m_hWnd, SB_CTL));
 }
 
-void CRemotePanelDlg::WarnIfNotDetected() {
-    if (g_deviceLink.m_bConnected == 0) {
+void CRemotePanelDlg::WarnIfNotDetected(panel_logic::PanelSound nHeardIfConnected) {
+    const bool bConnected = g_deviceLink.m_bConnected != 0;
+    if (!bConnected) {
         m_wndWarning.Show();
         SetTimer(IDT_HIDE_WARNING, kHideWarningMs);
+    }
+    if (g_options.m_bSounds && nHeardIfConnected != panel_logic::SOUND_NONE) {
+        PlayPanelSound(bConnected ? nHeardIfConnected : panel_logic::SOUND_NOT_DETECTED);
     }
 }
 
@@ -261,6 +270,7 @@ void CRemotePanelDlg::OnOptionsButton() {
 }
 
 void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
+    panel_logic::PanelSound nSound = panel_logic::SOUND_NONE;
     if (pScrollBar != nullptr && pScrollBar->m_hWnd != nullptr) {
         HWND hBar = pScrollBar->m_hWnd;
         int nMin = 0;
@@ -270,12 +280,16 @@ void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
         const std::optional<int> next = panel_logic::ScrollTo(
             static_cast<int>(nSBCode), static_cast<int>(nPos), nCurrent, nMin, nMax);
         ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), TRUE);
+        nSound = panel_logic::SoundOfScroll(static_cast<int>(nSBCode), nCurrent, nMin, nMax);
     }
     StoreLevels();
-    WarnIfNotDetected();
+    WarnIfNotDetected(nSound);
 }
 
 bool CRemotePanelDlg::PreTranslateMessage(MSG* pMsg) {
+    if (OnPanelKey(*pMsg)) {
+        return true;
+    }
     // Enter and Esc would end the panel, space, the arrows and the page keys
     // would work its buttons and bars: the dialog manager never sees them.
     if (panel_logic::IsSwallowedKeyMessage(pMsg->message, pMsg->wParam)) {
@@ -319,8 +333,90 @@ bool CRemotePanelDlg::OnCommand(UINT nId) {
         case ID_HOTKEYS:
             OnHotKeysCommand();
             return true;
+        case ID_KEYBOARD_CONTROL:
+        case ID_SOUNDS:
+            OnOptionCommand(nId);
+            return true;
         default:
             return false;
+    }
+}
+
+bool CRemotePanelDlg::OnPanelKey(const MSG& msg) {
+    constexpr LPARAM kAltDown = LPARAM{1} << 29;
+    constexpr LPARAM kRepeat = LPARAM{1} << 30;
+    const bool bRepeat = (msg.lParam & kRepeat) != 0;
+    if (msg.message == WM_SYSKEYDOWN && (msg.lParam & kAltDown) != 0) {
+        // Taken before the dialog manager matches the captions, so each press
+        // is one click whether or not a caption marks its letter.
+        const UINT nId = msg.wParam == 'W'   ? IDC_WINDOW_BUTTON
+                         : msg.wParam == 'L' ? IDC_LINES_BUTTON
+                         : msg.wParam == 'O' ? IDC_OPTIONS_BUTTON
+                                             : 0;
+        if (nId != 0 && !bRepeat) {
+            ClickButton(nId);
+        }
+        return nId != 0;
+    }
+    if (msg.message == WM_CHAR) {
+        // Nothing on the panel takes typing, and the dialog manager would
+        // take a plain letter for a button's access key: a stray key press
+        // never works the magnifier.
+        return true;
+    }
+    if (msg.message != WM_KEYDOWN || !g_options.m_bKeyboardControl) {
+        return false;
+    }
+    HWND hFocus = ::GetFocus();
+    if (msg.wParam == VK_SPACE || msg.wParam == VK_RETURN) {
+        // One press per stroke, as a button pressed with the mouse.
+        for (CHoverButton* pButton : {&m_btnWindow, &m_btnLines, &m_btnOptions}) {
+            if (hFocus == pButton->m_hWnd && hFocus != nullptr) {
+                if (!bRepeat) {
+                    ClickButton(static_cast<UINT>(::GetDlgCtrlID(hFocus)));
+                }
+                return true;
+            }
+        }
+        return false;
+    }
+    const std::optional<int> code = panel_logic::ScrollCodeOfKey(static_cast<unsigned>(msg.wParam));
+    for (CWnd* pBar : {&m_barPosition, &m_barWidth}) {
+        if (code && hFocus == pBar->m_hWnd && hFocus != nullptr) {
+            OnHScroll(static_cast<UINT>(*code), 0, pBar);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CRemotePanelDlg::ClickButton(UINT nId) {
+    SendMessage(WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
+                reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, static_cast<int>(nId))));
+}
+
+void CRemotePanelDlg::OnOptionCommand(UINT nId) {
+    bool& bOption = nId == ID_SOUNDS ? g_options.m_bSounds : g_options.m_bKeyboardControl;
+    bOption = !bOption;
+    g_options.Save();
+    ApplyOptions();
+}
+
+void CRemotePanelDlg::ApplyOptions() {
+    HMENU hMenu = ::GetMenu(m_hWnd);
+    ::CheckMenuItem(hMenu, ID_KEYBOARD_CONTROL,
+                    MF_BYCOMMAND | (g_options.m_bKeyboardControl ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(hMenu, ID_SOUNDS,
+                    MF_BYCOMMAND | (g_options.m_bSounds ? MF_CHECKED : MF_UNCHECKED));
+    for (CWnd* pBar : {&m_barPosition, &m_barWidth}) {
+        const LONG_PTR nStyle = ::GetWindowLongPtrA(pBar->m_hWnd, GWL_STYLE);
+        ::SetWindowLongPtrA(
+            pBar->m_hWnd, GWL_STYLE,
+            g_options.m_bKeyboardControl ? nStyle | WS_TABSTOP : nStyle & ~LONG_PTR{WS_TABSTOP});
+        if (!g_options.m_bKeyboardControl && ::GetFocus() == pBar->m_hWnd) {
+            // A bar the keys no longer move keeps no focus.
+            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnWindow.m_hWnd), TRUE);
+        }
     }
 }
 
@@ -460,6 +556,19 @@ void CRemotePanelDlg::RefreshStatus() {
     m_lblStatus.SetBkColor(ToColorRef(look->crBack), TRUE);
     m_lblStatus.SetText(look->strText);
     SetAccessibleValue(m_lblStatus.m_hWnd, look->strText);
+    AnnounceConnection(nStatus == LINK_CONNECTED);
+}
+
+void CRemotePanelDlg::AnnounceConnection(bool bConnected) {
+    // Only a real change is told: the label repaints at every port tried
+    // while searching, which says nothing new.
+    if (bConnected == m_bAnnouncedConnected) {
+        return;
+    }
+    m_bAnnouncedConnected = bConnected;
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_lblStatus.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    RaiseUiaNotification(m_lblStatus.m_hWnd,
+                         panel_logic::ConnectionAnnouncement(bConnected, g_deviceLink.m_nPort));
 }
 
 void CRemotePanelDlg::RefreshDebugInfo() {

@@ -11,6 +11,7 @@
 #include "controls/hover_button.h"
 #include "framework/gdi.h"
 #include "framework/window_dpi.h"
+#include "panel/panel_logic.h"
 #include "panel/popup_warning_win.h"
 #include "panel/skinned_dialog_win.h"
 #include "panel/text_label_win.h"
@@ -51,7 +52,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // stores both bars' positions in the record.
     void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);
     // Shows the warning and restarts its 1.5 s count while not connected.
-    void WarnIfNotDetected();
+    // With Sounds on, the not-detected sound then, and nHeardIfConnected
+    // otherwise.
+    void WarnIfNotDetected(panel_logic::PanelSound nHeardIfConnected = panel_logic::SOUND_SENT);
 
     bool PreTranslateMessage(MSG* pMsg) override;
 
@@ -71,6 +74,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
     CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
+    bool m_bAnnouncedConnected = false;  // what screen readers were last told of the link
 
   protected:
     void DoDataExchange() override;
@@ -116,4 +120,20 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The status label's look for a changed link status.
     void RefreshStatus();
     void RefreshDebugInfo();
+    // The keys the panel works itself: Alt+W, Alt+L and Alt+O press their
+    // button always; under Keyboard Control, Space and Enter press the
+    // focused button and the arrow, page, Home and End keys move the focused
+    // bar. Typed characters go nowhere. True when msg was such a key.
+    bool OnPanelKey(const MSG& msg);
+    // Presses button nId as a click does: BN_CLICKED from the button.
+    void ClickButton(UINT nId);
+    // File > Keyboard Control or File > Sounds: turns the option over and
+    // stores it.
+    void OnOptionCommand(UINT nId);
+    // The options' marks in the File menu, and the bars as tab stops under
+    // Keyboard Control.
+    void ApplyOptions();
+    // On a change between connected and not: the status label's name change
+    // and a spoken notification, for screen readers.
+    void AnnounceConnection(bool bConnected);
 };

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/memory_settings_store.h"
+#include "app/options_section.h"
 #include "app/window_pos_section.h"
 #include "hotkeys/hot_key_settings.h"
 
@@ -117,6 +118,23 @@ TEST_F(Sections, ALongKeyNameIsSavedAndLoadedWhole) {
         EXPECT_EQ(loaded.Load(), kRegSuccess);
         EXPECT_EQ(Fields(loaded), Fields(saved)) << nLength << " characters";
     }
+}
+
+TEST_F(Sections, TheOptionsAreOffUntilTurnedOnAndADamagedOneOnlyTurnsItselfOff) {
+    COptionsSection options;
+    options.UseStore(&m_store);
+    options.m_bKeyboardControl = options.m_bSounds = true;
+    options.Load();
+    EXPECT_FALSE(options.m_bKeyboardControl || options.m_bSounds) << "on with nothing stored";
+    RegKey key = 0;
+    ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, options.m_strSubKey.c_str(), &key), kRegSuccess);
+    const Bytes wide(8, 1), seven = Number(7);
+    m_store.SetValue(key, "bKeyboardControl", kRegTypeQword, wide.data(), 8);
+    m_store.SetValue(key, "bSounds", kRegTypeDword, seven.data(), 4);
+    m_store.CloseKey(key);
+    options.Load();
+    EXPECT_FALSE(options.m_bKeyboardControl) << "an 8-byte number reads as on";
+    EXPECT_TRUE(options.m_bSounds) << "7 does not read as on";
 }
 
 }  // namespace

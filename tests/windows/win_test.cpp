@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -29,6 +30,7 @@
 #include "hotkeys/setup_dlg_win.h"
 #include "hotkeys/setup_logic.h"
 #include "panel/connection_dlg_win.h"
+#include "panel/panel_sound_win.h"
 #include "panel/remote_panel_dlg_win.h"
 #include "pixels.h"
 #include "window_checks.h"
@@ -548,6 +550,60 @@ TEST_F(Panel, TheStatusLabelShowsGreenWhileConnectedAndRedOtherwise) {
         EXPECT_GT(px.Count({0, 0, px.Width(), px.Height()}, c.crBack), px.Width() * px.Height() / 2)
             << c.pszText << ": the label's background is not mostly its colour";
     }
+}
+
+// The accessibility events of this process, each as (event, window) of a
+// window's client object.
+std::vector<std::pair<DWORD, HWND>> g_events;
+void CALLBACK KeepEvent(HWINEVENTHOOK, DWORD dwEvent, HWND hWnd, LONG idObject, LONG, DWORD,
+                        DWORD) {
+    if (idObject == OBJID_CLIENT) {
+        g_events.emplace_back(dwEvent, hWnd);
+    }
+}
+std::size_t Raised(DWORD dwEvent, HWND hWnd) {
+    return std::count(g_events.begin(), g_events.end(), std::make_pair(dwEvent, hWnd));
+}
+
+// The link's status as its thread publishes it, once the panel has taken it.
+void Publish(int nStatus, const char* pszText) {
+    g_deviceLink.SetStatusText(pszText);
+    g_deviceLink.SetStatus(nStatus);
+    ASSERT_TRUE(WaitFor([] {
+        std::lock_guard<std::mutex> lock(g_deviceLink.m_lock);
+        return !g_deviceLink.m_bStatusChanged;
+    })) << pszText;
+}
+
+TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeOfLink) {
+    std::vector<int> heard;
+    SetPanelSoundFunction([&](panel_logic::PanelSound nSound) { heard.push_back(nSound); });
+    HWINEVENTHOOK hHook = ::SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                            KeepEvent, ::GetCurrentProcessId(), 0, 0);
+    Open();
+    Publish(LINK_SEARCHING, "COM1");  // not connected before, not connected now: nothing to tell
+    const HWND hWindow = m_panel.m_btnWindow, hBar = m_panel.m_barWidth;
+    m_panel.SendMessage(WM_COMMAND, ID_SOUNDS);
+    ::SendMessageA(hWindow, BM_CLICK, 0, 0);
+    g_deviceLink.m_bConnected = 1;
+    ::SendMessageA(hWindow, BM_CLICK, 0, 0);
+    ::SetScrollPos(hBar, SB_CTL, 255, FALSE);
+    m_panel.SendMessage(WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(hBar));
+    m_panel.SendMessage(WM_COMMAND, ID_SOUNDS);
+    ::SendMessageA(hWindow, BM_CLICK, 0, 0);
+    SetPanelSoundFunction(nullptr);
+    EXPECT_EQ(heard, (std::vector<int>{panel_logic::SOUND_NOT_DETECTED, panel_logic::SOUND_SENT,
+                                       panel_logic::SOUND_AT_LIMIT}));
+
+    Publish(LINK_CONNECTED, "ACTIVE Port 3");
+    Publish(LINK_SEARCHING, "COM1");
+    Publish(LINK_SEARCHING, "COM2");
+    Publish(LINK_CONNECTED, "ACTIVE Port 4");
+    const HWND hStatus = m_panel.m_lblStatus, hWarning = m_panel.m_wndWarning.m_label;
+    EXPECT_TRUE(WaitFor([&] { return Raised(EVENT_OBJECT_NAMECHANGE, hStatus) >= 3; }));
+    ::UnhookWinEvent(hHook);
+    EXPECT_EQ(Raised(EVENT_OBJECT_NAMECHANGE, hStatus), 3u) << "connected, lost, connected";
+    EXPECT_EQ(Raised(EVENT_SYSTEM_ALERT, hWarning), 1u) << "the one warning";
 }
 
 // Reads the open Connection details window, then copies and closes it.

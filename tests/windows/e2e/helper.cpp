@@ -14,13 +14,15 @@
 //   has CLASS         "ok" while there is a top-level window of CLASS
 //   press ID          clicks the panel's button ID (BM_CLICK)
 //   cmd ID            posts the menu command ID to the panel
+//   focus ID          gives the panel's control ID the focus
+//   focused           the id of the panel's control that has the focus
 //   setup             "1" while the Setup Hot Keys dialog is shown and enabled
 //   check ID 0|1      sets check box ID of the Setup dialog
 //   select ID TEXT    selects TEXT in key list ID of the Setup dialog, as a
 //                     choice in the list does (CBN_SELCHANGE); the text selected
 //   ok                the Setup dialog's OK button (BN_CLICKED from it)
 //   warning           "1" while the not-detected warning is shown, else "0"
-//   reg KEY|NAME                 "TYPE SIZE" of a value under HKCU, or "missing"
+//   reg KEY|NAME                 "TYPE SIZE HEX" of a value under HKCU, or "missing"
 //   reg KEY|NAME|TYPE|HEX        writes it with those bytes; "ok"
 //   regdel KEY                   removes KEY and all below it; "ok"
 #include <windows.h>
@@ -81,12 +83,18 @@ std::string Reg(const std::string& strArgs) {
         return "error reg KEY|NAME[|TYPE|HEX]";
     }
     DWORD dwType = 0;
-    DWORD cb = 0;
+    BYTE data[2048] = {};
+    DWORD cb = sizeof data;
     if (::RegGetValueA(HKEY_CURRENT_USER, parts[0].c_str(), parts[1].c_str(),
-                       RRF_RT_ANY | RRF_NOEXPAND, &dwType, nullptr, &cb) != ERROR_SUCCESS) {
+                       RRF_RT_ANY | RRF_NOEXPAND, &dwType, data, &cb) != ERROR_SUCCESS) {
         return "missing";
     }
-    return std::to_string(dwType) + ' ' + std::to_string(cb);
+    std::string strHex;
+    for (DWORD i = 0; i < cb; ++i) {
+        strHex += "0123456789abcdef"[data[i] >> 4];
+        strHex += "0123456789abcdef"[data[i] & 15];
+    }
+    return std::to_string(dwType) + ' ' + std::to_string(cb) + ' ' + strHex;
 }
 
 std::string Answer(const std::string& strLine) {
@@ -119,6 +127,17 @@ std::string Answer(const std::string& strLine) {
     if (strVerb == "cmd" && hPanel != nullptr) {
         ::PostMessageA(hPanel, WM_COMMAND, static_cast<WPARAM>(nId), 0);
         return "ok";
+    }
+    if (strVerb == "focus" && hPanel != nullptr) {
+        ::SendMessageA(hPanel, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(hPanel, nId)),
+                       TRUE);
+        return "ok";
+    }
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (strVerb == "focused" && hPanel != nullptr &&
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(hPanel, nullptr), &info)) {
+        return std::to_string(::GetDlgCtrlID(info.hwndFocus));
     }
     if (strVerb == "setup") {
         return hSetup != nullptr && ::IsWindowVisible(hSetup) && ::IsWindowEnabled(hSetup) ? "1"
