@@ -10,6 +10,7 @@
 #include "controls/button_look.h"
 #include "framework/dpi_scale.h"
 #include "framework/gdi.h"
+#include "framework/high_contrast.h"
 #include "framework/window_dpi.h"
 
 using namespace button_look;
@@ -337,6 +338,7 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     m_bPressed = IsDrawnPressed((nState & ODS_SELECTED) != 0, m_bCheckBox != FALSE, m_nCheck);
     m_bFocused = (nState & ODS_FOCUS) != 0;
     m_bDisabled = (nState & ODS_DISABLED) != 0;
+    m_bHighContrast = IsHighContrastOn() ? TRUE : FALSE;
 
     RECT rcItem = pDrawItem->rcItem;
     ::SetBkMode(hdc, TRANSPARENT);
@@ -358,9 +360,22 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     }
 }
 
+COLORREF CHoverButton::FaceColor() const {
+    if (m_bHighContrast) {
+        return ::GetSysColor(COLOR_BTNFACE);
+    }
+    return m_colors[FaceColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE)];
+}
+
+COLORREF CHoverButton::TextColor() const {
+    if (m_bHighContrast) {
+        return ::GetSysColor(COLOR_BTNTEXT);
+    }
+    return m_colors[TextColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE)];
+}
+
 void CHoverButton::PaintFace(HDC hdc, RECT* pRect) {
-    const int nIndex = FaceColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE);
-    CBrush brush(::CreateSolidBrush(m_colors[nIndex]));
+    CBrush brush(::CreateSolidBrush(FaceColor()));
     ::FillRect(hdc, pRect, brush);
 }
 
@@ -376,17 +391,25 @@ void CHoverButton::Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLOR
 }
 
 void CHoverButton::PaintFrame(HDC hdc, RECT* pRect) {
+    // One pixel at 100 %, thicker on a screen of a larger scale.
+    const int nWidth = ScaledLine(1);
+    RECT rc = *pRect;
+    if (m_bHighContrast) {
+        // A face of the system's colour may be the window's colour too: the
+        // caption's colour outlines it, the 3D frame goes inside.
+        const COLORREF crText = ::GetSysColor(COLOR_BTNTEXT);
+        Draw3dRect(hdc, rc, crText, crText, nWidth);
+        ::InflateRect(&rc, -nWidth, -nWidth);
+    }
     if (!m_bDrawBorder) {
         return;
     }
     const COLORREF crShadow = ::GetSysColor(COLOR_BTNSHADOW);
     const COLORREF crHighlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    // One pixel at 100 %, thicker on a screen of a larger scale.
-    const int nWidth = ScaledLine(1);
     if (m_bPressed) {
-        Draw3dRect(hdc, *pRect, crShadow, crHighlight, nWidth);  // sunken
+        Draw3dRect(hdc, rc, crShadow, crHighlight, nWidth);  // sunken
     } else if (m_bHover) {
-        Draw3dRect(hdc, *pRect, crHighlight, crShadow, nWidth);  // raised
+        Draw3dRect(hdc, rc, crHighlight, crShadow, nWidth);  // raised
     }
 }
 
@@ -421,9 +444,8 @@ void CHoverButton::PaintCaption(HDC hdc, const char* pszTitle, RECT* /*pItem*/, 
         ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNSHADOW));
         ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
     } else {
-        const bool bHot = m_bHover || bPressed;
-        ::SetTextColor(hdc, m_colors[TextColorIndex(bHot, m_bFocused != FALSE)]);
-        ::SetBkColor(hdc, m_colors[FaceColorIndex(bHot, m_bFocused != FALSE)]);
+        ::SetTextColor(hdc, TextColor());
+        ::SetBkColor(hdc, FaceColor());
         ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
     }
 }

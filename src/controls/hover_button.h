@@ -3,6 +3,9 @@
 // and a shifted caption while pressed, and a tooltip. A click still reaches
 // the parent as an ordinary BN_CLICKED.
 //
+// While Windows' high contrast is on the button draws in the system's button
+// colours with a frame, whatever colours it was given.
+//
 // Attached to an existing dialog button by subclassing; the attach hook turns
 // the control owner-drawn. The buttons are always flat and opaque and show no
 // image, sound, menu or own cursor: those looks are not part of this class.
@@ -75,6 +78,7 @@ class CHoverButton : public CButton {
     BOOL m_bPressed = FALSE;          // decided at each paint
     BOOL m_bFocused = FALSE;          // decided at each paint
     BOOL m_bDisabled = FALSE;         // decided at each paint
+    BOOL m_bHighContrast = FALSE;     // system colours only; decided at each paint
     BOOL m_bDefault = FALSE;          // the dialog's default push button
     BOOL m_bCheckBox = FALSE;         // check-box mode
     BOOL m_bDrawBorder = TRUE;        // draw the 3D frame when hovered or pressed
@@ -94,6 +98,9 @@ class CHoverButton : public CButton {
     // crBottomRight on the bottom and right ones.
     void Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight,
                     int nWidth) const;
+    // The face and caption colours of this paint.
+    COLORREF FaceColor() const;
+    COLORREF TextColor() const;
     // The tooltip's tool covers the button's client area as it is now.
     void UpdateTipRect();
     // A size written for 96 dots per inch (frame lines, the pressed shift,
