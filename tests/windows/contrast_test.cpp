@@ -1,8 +1,8 @@
 // What a user with low vision sees of the real panel, in its pixels: the
 // system's colours while high contrast is on, the panel's own look while it
-// is off, and a switch taking effect at once. Wine cannot switch high
-// contrast on: the program's one answer to "is it on" is set here instead,
-// with a scheme of system colours.
+// is off, a switch taking effect at once, and the keyboard's cues on the
+// buttons. Wine cannot switch high contrast on: the program's one answer to
+// "is it on" is set here instead, with a scheme of system colours.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "device/device_link.h"
 #include "framework/high_contrast.h"
 #include "framework/message_box.h"
+#include "framework/window_dpi.h"
 #include "panel/remote_panel_dlg_win.h"
 #include "pixels.h"
 #include "window_checks.h"
@@ -31,6 +32,23 @@ void ExpectLook(HWND hWnd, COLORREF crBack, COLORREF crText, const char* pszWhat
     const RECT rc = {0, 0, px.Width(), px.Height()};
     EXPECT_GT(px.Count(rc, crBack), px.Width() * px.Height() / 2) << pszWhat << ": background";
     EXPECT_GT(px.Count(rc, crText), 10) << pszWhat << ": text";
+}
+
+// Pixels of the focus frame's top line, inset from the button's edge.
+int FocusLinePixels(HWND hButton, COLORREF cr) {
+    const ClientPixels px(hButton);
+    const int nDpi = static_cast<int>(DpiOfWindow(hButton));
+    const int nInset = dpi_scale::ScaleLineForDpi(4, nDpi);
+    const int nWidth = dpi_scale::ScaleLineForDpi(2, nDpi);
+    return px.Count({nInset + nWidth, nInset, px.Width() - nInset - nWidth, nInset + nWidth}, cr);
+}
+
+bool SamePixels(const ClientPixels& a, const ClientPixels& b) {
+    bool bSame = a.Width() == b.Width() && a.Height() == b.Height();
+    for (int i = 0; bSame && i < a.Width() * a.Height(); ++i) {
+        bSame = a.At(i % a.Width(), i / a.Width()) == b.At(i % a.Width(), i / a.Width());
+    }
+    return bSame;
 }
 
 class Contrast : public ::testing::Test {
@@ -102,6 +120,30 @@ TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) 
     Switch(false);
     ExpectOwnLook("switched off");
     ExpectLook(m_panel.m_lblStatus, RGB(0, 200, 0), RGB(0, 0, 0), "connected, switched off");
+}
+
+TEST_F(Contrast, TheFocusedButtonShowsAFrameAndItsAccessKeyOnlyWhileTheCuesAreShown) {
+    HWND hWindow = m_panel.m_btnWindow;
+    ::SetFocus(hWindow);
+    ASSERT_TRUE(WaitFor([&] { return ::GetFocus() == hWindow; })) << "WINDOW focused";
+    // Wine keeps no cues of a window (WM_QUERYUISTATE answers 0, WM_CHANGEUISTATE
+    // goes nowhere): the button is told as the system tells each child.
+    ::SendMessageA(hWindow, WM_UPDATEUISTATE,
+                   MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    EXPECT_GT(FocusLinePixels(hWindow, RGB(0, 0, 0)), 40) << "black frame on the yellow face";
+    ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    EXPECT_EQ(FocusLinePixels(hWindow, RGB(0, 0, 0)), 0) << "frame while focus cues are hidden";
+    const ClientPixels keys(hWindow);
+    ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
+    const ClientPixels hidden(hWindow);
+    EXPECT_FALSE(SamePixels(keys, hidden)) << "no underline while access keys are shown";
+    ::SetWindowTextA(hWindow, "WINDOW");
+    EXPECT_TRUE(SamePixels(ClientPixels(hWindow), hidden)) << "'&' drawn while keys are hidden";
+
+    ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
+    Switch(true);
+    ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    EXPECT_GT(FocusLinePixels(hWindow, kScheme[3]), 40) << "frame in the button text's colour";
 }
 
 }  // namespace
