@@ -232,16 +232,15 @@ void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
 
 void CRemotePanelDlg::ApplyContrast(BOOL bRedraw) {
     const bool bHighContrast = IsHighContrastOn();
-    // Titles on the window's colour while high contrast is on; otherwise
-    // in the button text's colour on the background bitmap, as they start.
+    // The labels' text in the window text's colour while high contrast is
+    // on (the titles stay transparent, on the window's colour then, so the
+    // frames beneath them keep their edges); otherwise in the button text's
+    // colour, as they start.
     for (CTextLabel* pLabel :
          {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblConnectionTitle, &m_lblDebugInfo}) {
         pLabel->SetTextColor(::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_BTNTEXT),
                              FALSE);
         pLabel->SetBkColor(::GetSysColor(bHighContrast ? COLOR_WINDOW : COLOR_BTNFACE), FALSE);
-        if (pLabel != &m_lblDebugInfo) {
-            pLabel->m_bTransparent = bHighContrast ? FALSE : TRUE;
-        }
     }
     // A change of the system's colours resets the buttons to the system's;
     // with high contrast off they take their own again (with it on they

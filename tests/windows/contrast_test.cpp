@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "device/device_link.h"
@@ -54,9 +55,8 @@ bool SamePixels(const ClientPixels& a, const ClientPixels& b) {
 class Contrast : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int i = 0; i < kCount; ++i) {
-            m_saved[i] = ::GetSysColor(kElements[i]);
-        }
+        std::transform(kElements, kElements + kCount, m_saved, ::GetSysColor);
+        ::SetCursorPos(0, 0);  // no hover, and no tooltip over the panel
         g_deviceLink.m_bConnected = 0;
         g_deviceLink.SetStatus(LINK_STARTING);
         SetMessageBoxFunction(
