@@ -6,12 +6,19 @@
 #   scripts/run.sh                     the magnifier simulator (tavrel-sim) as COM1
 #   scripts/run.sh /dev/ttyUSB0        a real magnifier on that device as COM1
 #   scripts/run.sh --seconds N [...]   end the program after N seconds
+#   scripts/run.sh --high-contrast [...]  the program's high-contrast look, in
+#                                      the colours of High Contrast Black
 #   scripts/run.sh --console [DEVICE]  only the console remote: tavrelctl probes
 #                                      the magnifier and presses WINDOW
 #
 # With a display ($DISPLAY) the desktop opens there. Without one, it runs on
 # a virtual display of its own and a screenshot of the connected panel is
-# saved to build/windows/run/panel.png. The program runs until you choose
+# saved to build/windows/run/panel.png, and of the panel alone to
+# panel-window.png (panel-high-contrast.png with --high-contrast). Wine
+# cannot switch Windows' high contrast on: --high-contrast runs in a prefix
+# of its own whose colours are those of High Contrast Black, without the
+# visual style (as Windows draws in high contrast), and tells the program
+# with TAVREL_HIGH_CONTRAST=1. The program runs until you choose
 # Exit (panel menu File > Exit, or the tray icon's menu) or press Ctrl+C here.
 # What went over the wire (the simulator's log) is printed as it grows,
 # without the keep-alive probe the program sends once a second.
@@ -20,11 +27,11 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 
 usage() {
-    sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '6,13p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
-seconds= device= console=0
+seconds= device= console=0 contrast=0
 while [ $# -gt 0 ]; do
     case $1 in
         --seconds)
@@ -32,6 +39,7 @@ while [ $# -gt 0 ]; do
             seconds=$2
             shift 2 ;;
         --console) console=1; shift ;;
+        --high-contrast) contrast=1; shift ;;
         -h | --help) usage ;;
         -*) echo "run: unknown option '$1'" >&2; usage ;;
         *)
@@ -107,7 +115,12 @@ exe=$repo/build/windows/bin/TavrelRemote.exe
 # (so its settings and the panel's place are remembered).
 run_dir=$repo/build/windows/run
 mkdir -p "$run_dir"
-export WINEPREFIX=$run_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+prefix=$run_dir/wineprefix window_shot=$run_dir/panel-window.png
+if [ "$contrast" -eq 1 ]; then
+    prefix=$run_dir/wineprefix-high-contrast window_shot=$run_dir/panel-high-contrast.png
+    export TAVREL_HIGH_CONTRAST=1
+fi
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     # Only clients with the run's cookie may use the virtual display, and only
@@ -161,6 +174,49 @@ tavrel_prefix_marlett
 # ports are mapped (they set the prefix's devices up as they start).
 wineserver -f -p </dev/null >"$work/wineserver.log" 2>&1 &
 pids+=($!)
+if [ "$contrast" -eq 1 ]; then
+    # Every process of the prefix reads the colours when it starts.
+    cat >"$work/contrast.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
+
+[HKEY_CURRENT_USER\Control Panel\Colors]
+"ActiveBorder"="255 255 0"
+"ActiveTitle"="128 0 128"
+"AppWorkSpace"="0 0 0"
+"Background"="0 0 0"
+"ButtonAlternateFace"="0 0 0"
+"ButtonDkShadow"="255 255 255"
+"ButtonFace"="0 0 0"
+"ButtonHilight"="255 255 255"
+"ButtonLight"="192 192 192"
+"ButtonShadow"="128 128 128"
+"ButtonText"="255 255 255"
+"GradientActiveTitle"="128 0 128"
+"GradientInactiveTitle"="0 128 0"
+"GrayText"="63 242 63"
+"Hilight"="26 235 255"
+"HilightText"="0 0 0"
+"HotTrackingColor"="255 255 0"
+"InactiveBorder"="0 255 0"
+"InactiveTitle"="0 128 0"
+"InactiveTitleText"="255 255 255"
+"InfoText"="255 255 255"
+"InfoWindow"="0 0 0"
+"Menu"="0 0 0"
+"MenuBar"="0 0 0"
+"MenuHilight"="128 0 128"
+"MenuText"="255 255 255"
+"Scrollbar"="0 0 0"
+"TitleText"="255 255 255"
+"Window"="0 0 0"
+"WindowFrame"="255 255 255"
+"WindowText"="255 255 255"
+REG
+    timeout 60 wine regedit /S "Z:${work//\//\\}\\contrast.reg" </dev/null >>"$work/wineserver.log" 2>&1
+fi
 timeout 60 wine cmd /c exit </dev/null >>"$work/wineserver.log" 2>&1
 
 if [ -n "$device" ]; then
@@ -201,6 +257,12 @@ while kill -0 "$program" 2>/dev/null; do
             sleep 1
             import -window root "$run_dir/panel.png" 2>/dev/null &&
                 echo "run: screenshot of the desktop saved to $run_dir/panel.png"
+            # The panel's window is an X window of its own in the desktop.
+            panel_window=$(xdotool search --name '^Quorvane - Tavrel Plus Remote$' 2>/dev/null |
+                head -n 1) || true
+            if [ -n "$panel_window" ] && import -window "$panel_window" "$window_shot" 2>/dev/null; then
+                echo "run: screenshot of the panel saved to $window_shot"
+            fi
             shot_taken=1
         fi
     fi

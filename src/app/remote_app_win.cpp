@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "device/device_link.h"
+#include "framework/high_contrast.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "panel/panel_logic.h"
@@ -31,6 +32,16 @@ BOOL CRemoteApp::InitInstance() {
 
 BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
     ::InitCommonControls();
+    // Wine cannot switch Windows' high contrast on: there the user asks for
+    // the program's high-contrast look with TAVREL_HIGH_CONTRAST=1 (and
+    // keeps it off with 0); otherwise the system's setting holds.
+    char szHighContrast[4] = {};
+    if (::GetEnvironmentVariableA("TAVREL_HIGH_CONTRAST", szHighContrast, sizeof szHighContrast) ==
+        1) {
+        if (szHighContrast[0] == '1' || szHighContrast[0] == '0') {
+            SetHighContrastOverride(szHighContrast[0] == '1');
+        }
+    }
 
     BOOL bShow = FALSE;
     const std::string_view strArguments =

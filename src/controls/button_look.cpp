@@ -39,6 +39,30 @@ Offset CenterOffset(int nAreaWidth, int nAreaHeight, int nTextWidth, int nTextHe
     return {(nAreaWidth - nTextWidth) / 2, (nAreaHeight - nTextHeight) / 2};
 }
 
+unsigned long ContrastingColor(unsigned long crFace) {
+    // Rec. 709 weights on the gamma-encoded components: close enough to
+    // tell a light face from a dark one, which is all the frame needs.
+    const unsigned long r = crFace & 0xFF;
+    const unsigned long g = (crFace >> 8) & 0xFF;
+    const unsigned long b = (crFace >> 16) & 0xFF;
+    const unsigned long nLuma = 2126 * r + 7152 * g + 722 * b;  // 0 to 2550000
+    return nLuma >= 1275000 ? 0x000000 : 0xFFFFFF;
+}
+
+std::string WithoutPrefix(const std::string& strCaption) {
+    std::string strText;
+    for (std::size_t i = 0; i < strCaption.size(); ++i) {
+        if (strCaption[i] == '&') {
+            ++i;  // the marked character, or the second "&" of a pair
+            if (i == strCaption.size()) {
+                break;
+            }
+        }
+        strText += strCaption[i];
+    }
+    return strText;
+}
+
 bool IsCheckBoxStyle(unsigned long nStyle) {
     return ((nStyle & 0xFF) & BUTTON_CHECKBOX_BIT) != 0;
 }

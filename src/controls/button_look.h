@@ -3,6 +3,8 @@
 // button style bits of its control mean.
 #pragma once
 
+#include <string>
+
 namespace button_look {
 
 // The six state colours of a hover button, by index.
@@ -37,6 +39,16 @@ bool PressedShiftOfStyle(unsigned nStyle, Offset* pShift);
 // centred in it: half the difference each way, cut towards zero (a text wider
 // than its area moves left by half the excess).
 Offset CenterOffset(int nAreaWidth, int nAreaHeight, int nTextWidth, int nTextHeight);
+
+// The focus frame's colour on a face of colour crFace (a COLORREF): black on
+// a light face, white on a dark one, by the face's relative luminance.
+unsigned long ContrastingColor(unsigned long crFace);
+
+// A caption as it reads without its access key marked: each "&" that marks
+// the next character is dropped, and "&&" stands for one "&". Drawn with the
+// system's prefix processing off, it looks as the marked caption does with
+// the underline hidden.
+std::string WithoutPrefix(const std::string& strCaption);
 
 // Button control styles (the low five bits are the button type).
 constexpr unsigned long BUTTON_TYPE_MASK = 0x1F;

@@ -10,6 +10,7 @@
 #include "controls/button_look.h"
 #include "framework/dpi_scale.h"
 #include "framework/gdi.h"
+#include "framework/high_contrast.h"
 #include "framework/window_dpi.h"
 
 using namespace button_look;
@@ -18,6 +19,10 @@ namespace {
 
 constexpr UINT_PTR kToolId = 1;       // the button's one tool in its tooltip
 constexpr LPARAM kMaxTipWidth = 400;  // pixels; longer tips wrap
+// The focus frame's lines and their distance from the button's edge, in
+// pixels at 96 dots per inch: clear of the hover and high-contrast frames.
+constexpr int kFocusWidth = 2;
+constexpr int kFocusInset = 4;
 
 void FillSolid(HDC hdc, int x, int y, int cx, int cy, COLORREF cr) {
     CBrush brush(::CreateSolidBrush(cr));
@@ -306,6 +311,18 @@ LRESULT CHoverButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case BM_GETCHECK:
             return GetCheckState();
+        case WM_UPDATEUISTATE: {
+            // The focus frame and the underline come and go with the cues.
+            const UINT nFlags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            if (LOWORD(wParam) == UIS_SET) {
+                m_nUiState |= nFlags;
+            } else if (LOWORD(wParam) == UIS_CLEAR) {
+                m_nUiState &= ~nFlags;
+            }
+            const LRESULT result = Default();
+            Invalidate(true);
+            return result;
+        }
         case WM_SYSCOLORCHANGE: {
             const LRESULT result = Default();
             ResetColors(TRUE);
@@ -337,6 +354,12 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     m_bPressed = IsDrawnPressed((nState & ODS_SELECTED) != 0, m_bCheckBox != FALSE, m_nCheck);
     m_bFocused = (nState & ODS_FOCUS) != 0;
     m_bDisabled = (nState & ODS_DISABLED) != 0;
+    m_bHighContrast = IsHighContrastOn() ? TRUE : FALSE;
+    // The cues the window hides: the system's answer where it keeps one
+    // (Wine keeps none), and what the last WM_UPDATEUISTATE said.
+    const UINT nUiState = static_cast<UINT>(SendMessage(WM_QUERYUISTATE)) | m_nUiState;
+    m_bHideAccel = (nState & ODS_NOACCEL) != 0 || (nUiState & UISF_HIDEACCEL) != 0;
+    const bool bShowFocus = (nState & ODS_NOFOCUSRECT) == 0 && (nUiState & UISF_HIDEFOCUS) == 0;
 
     RECT rcItem = pDrawItem->rcItem;
     ::SetBkMode(hdc, TRANSPARENT);
@@ -350,6 +373,9 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     if (!title.empty()) {
         PaintCaption(hdc, title.c_str(), &rcItem, &rcCaption, m_bPressed, m_bDisabled);
     }
+    if (m_bFocused && bShowFocus && !m_bDisabled) {
+        PaintFocusFrame(hdc, pDrawItem->rcItem);
+    }
     if (m_bFlatFocus && m_bFocused) {
         RECT rcFocus = rcItem;
         const int nInset = ScaledLine(3);
@@ -358,10 +384,37 @@ void CHoverButton::DrawItem(LPDRAWITEMSTRUCT pDrawItem) {
     }
 }
 
+COLORREF CHoverButton::FaceColor() const {
+    if (m_bHighContrast) {
+        return ::GetSysColor(COLOR_BTNFACE);
+    }
+    return m_colors[FaceColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE)];
+}
+
+COLORREF CHoverButton::TextColor() const {
+    if (m_bHighContrast) {
+        return ::GetSysColor(COLOR_BTNTEXT);
+    }
+    return m_colors[TextColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE)];
+}
+
 void CHoverButton::PaintFace(HDC hdc, RECT* pRect) {
-    const int nIndex = FaceColorIndex(m_bHover || m_bPressed, m_bFocused != FALSE);
-    CBrush brush(::CreateSolidBrush(m_colors[nIndex]));
+    CBrush brush(::CreateSolidBrush(FaceColor()));
     ::FillRect(hdc, pRect, brush);
+}
+
+void CHoverButton::PaintFocusFrame(HDC hdc, const RECT& rcItem) {
+    // In the caption's colour under high contrast, which the user chose to
+    // stand out from the face; otherwise black or white against the face.
+    const COLORREF crFrame =
+        m_bHighContrast ? ::GetSysColor(COLOR_BTNTEXT) : ContrastingColor(FaceColor());
+    RECT rc = rcItem;
+    const int nInset = ScaledLine(kFocusInset);
+    ::InflateRect(&rc, -nInset, -nInset);
+    const int nWidth = ScaledLine(kFocusWidth);
+    if (rc.right - rc.left > 2 * nWidth && rc.bottom - rc.top > 2 * nWidth) {
+        Draw3dRect(hdc, rc, crFrame, crFrame, nWidth);
+    }
 }
 
 void CHoverButton::Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight,
@@ -376,17 +429,25 @@ void CHoverButton::Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLOR
 }
 
 void CHoverButton::PaintFrame(HDC hdc, RECT* pRect) {
+    // One pixel at 100 %, thicker on a screen of a larger scale.
+    const int nWidth = ScaledLine(1);
+    RECT rc = *pRect;
+    if (m_bHighContrast) {
+        // A face of the system's colour may be the window's colour too: the
+        // caption's colour outlines it, the 3D frame goes inside.
+        const COLORREF crText = ::GetSysColor(COLOR_BTNTEXT);
+        Draw3dRect(hdc, rc, crText, crText, nWidth);
+        ::InflateRect(&rc, -nWidth, -nWidth);
+    }
     if (!m_bDrawBorder) {
         return;
     }
     const COLORREF crShadow = ::GetSysColor(COLOR_BTNSHADOW);
     const COLORREF crHighlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    // One pixel at 100 %, thicker on a screen of a larger scale.
-    const int nWidth = ScaledLine(1);
     if (m_bPressed) {
-        Draw3dRect(hdc, *pRect, crShadow, crHighlight, nWidth);  // sunken
+        Draw3dRect(hdc, rc, crShadow, crHighlight, nWidth);  // sunken
     } else if (m_bHover) {
-        Draw3dRect(hdc, *pRect, crHighlight, crShadow, nWidth);  // raised
+        Draw3dRect(hdc, rc, crHighlight, crShadow, nWidth);  // raised
     }
 }
 
@@ -400,12 +461,19 @@ void CHoverButton::PaintBitmap(HDC, bool, RECT*, RECT*, bool, bool) {
 
 void CHoverButton::PaintCaption(HDC hdc, const char* pszTitle, RECT* /*pItem*/, RECT* pCaption,
                                 bool bPressed, bool bDisabled) {
-    constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK;
+    // "&" marks the access key: underlined while the window shows access
+    // keys, never drawn itself. The marks are taken out rather than hidden
+    // with DT_HIDEPREFIX, which Wine ignores.
+    const std::string strPlain = m_bHideAccel ? WithoutPrefix(pszTitle) : std::string();
+    if (m_bHideAccel) {
+        pszTitle = strPlain.c_str();
+    }
+    const UINT nFormat = DT_CENTER | DT_WORDBREAK | (m_bHideAccel ? DT_NOPREFIX : 0);
     if (bPressed && !m_bCheckBox) {
         ::OffsetRect(pCaption, ScaledLine(m_ptPressedShift.x), ScaledLine(m_ptPressedShift.y));
     }
     const RECT rcArea = *pCaption;
-    ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat | DT_CALCRECT);
+    ::DrawTextA(hdc, pszTitle, -1, pCaption, nFormat | DT_CALCRECT);
     const Offset centre =
         CenterOffset(rcArea.right - rcArea.left, rcArea.bottom - rcArea.top,
                      pCaption->right - pCaption->left, pCaption->bottom - pCaption->top);
@@ -416,14 +484,13 @@ void CHoverButton::PaintCaption(HDC hdc, const char* pszTitle, RECT* /*pItem*/, 
         const int nEmboss = ScaledLine(1);
         ::OffsetRect(pCaption, nEmboss, nEmboss);
         ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-        ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
+        ::DrawTextA(hdc, pszTitle, -1, pCaption, nFormat);
         ::OffsetRect(pCaption, -nEmboss, -nEmboss);
         ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNSHADOW));
-        ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
+        ::DrawTextA(hdc, pszTitle, -1, pCaption, nFormat);
     } else {
-        const bool bHot = m_bHover || bPressed;
-        ::SetTextColor(hdc, m_colors[TextColorIndex(bHot, m_bFocused != FALSE)]);
-        ::SetBkColor(hdc, m_colors[FaceColorIndex(bHot, m_bFocused != FALSE)]);
-        ::DrawTextA(hdc, pszTitle, -1, pCaption, kFormat);
+        ::SetTextColor(hdc, TextColor());
+        ::SetBkColor(hdc, FaceColor());
+        ::DrawTextA(hdc, pszTitle, -1, pCaption, nFormat);
     }
 }

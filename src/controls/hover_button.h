@@ -3,6 +3,12 @@
 // and a shifted caption while pressed, and a tooltip. A click still reaches
 // the parent as an ordinary BN_CLICKED.
 //
+// For the keyboard: a frame shows which button has the focus while the window
+// shows focus cues, and the caption's access key is underlined while it
+// shows access keys (WM_UPDATEUISTATE). While Windows' high contrast is on
+// the button draws in the system's button colours with a frame, whatever
+// colours it was given.
+//
 // Attached to an existing dialog button by subclassing; the attach hook turns
 // the control owner-drawn. The buttons are always flat and opaque and show no
 // image, sound, menu or own cursor: those looks are not part of this class.
@@ -75,6 +81,9 @@ class CHoverButton : public CButton {
     BOOL m_bPressed = FALSE;          // decided at each paint
     BOOL m_bFocused = FALSE;          // decided at each paint
     BOOL m_bDisabled = FALSE;         // decided at each paint
+    BOOL m_bHighContrast = FALSE;     // system colours only; decided at each paint
+    BOOL m_bHideAccel = FALSE;        // access keys not underlined; decided at each paint
+    UINT m_nUiState = 0;              // cues the last WM_UPDATEUISTATE hid (UISF_HIDE...)
     BOOL m_bDefault = FALSE;          // the dialog's default push button
     BOOL m_bCheckBox = FALSE;         // check-box mode
     BOOL m_bDrawBorder = TRUE;        // draw the 3D frame when hovered or pressed
@@ -94,6 +103,11 @@ class CHoverButton : public CButton {
     // crBottomRight on the bottom and right ones.
     void Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight,
                     int nWidth) const;
+    // The face and caption colours of this paint.
+    COLORREF FaceColor() const;
+    COLORREF TextColor() const;
+    // The frame that shows the focus, inside the face's edge.
+    void PaintFocusFrame(HDC hdc, const RECT& rcItem);
     // The tooltip's tool covers the button's client area as it is now.
     void UpdateTipRect();
     // A size written for 96 dots per inch (frame lines, the pressed shift,

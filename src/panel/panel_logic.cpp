@@ -40,23 +40,34 @@ std::optional<int> ScrollTo(int nCode, int nThumbPos, int nPos, int nMin, int nM
     }
 }
 
-StatusLook InitialStatusLook() {
+StatusLook InitialStatusLook(const SystemColors* pHighContrast) {
+    if (pHighContrast != nullptr) {
+        return {"Not Connected", pHighContrast->crWindowText, pHighContrast->crWindow};
+    }
     return {"Not Connected", RGB_WHITE, RGB_RED};
 }
 
-StatusLook StatusLookOf(int nStatus, const std::string& strStatus) {
+StatusLook StatusLookOf(int nStatus, const std::string& strStatus,
+                        const SystemColors* pHighContrast) {
     if (nStatus == LINK_CONNECTED) {
+        if (pHighContrast != nullptr) {
+            return {strStatus, pHighContrast->crHighlightText, pHighContrast->crHighlight};
+        }
         return {strStatus, RGB_BLACK, RGB_GREEN};
+    }
+    if (pHighContrast != nullptr) {
+        return {"NONE", pHighContrast->crWindowText, pHighContrast->crWindow};
     }
     return {"NONE", RGB_BLACK, RGB_RED};
 }
 
 std::optional<StatusLook> RefreshStatusLook(bool bChanged, int nStatus,
-                                            const std::string& strStatus) {
+                                            const std::string& strStatus,
+                                            const SystemColors* pHighContrast) {
     if (!bChanged) {
         return std::nullopt;
     }
-    return StatusLookOf(nStatus, strStatus);
+    return StatusLookOf(nStatus, strStatus, pHighContrast);
 }
 
 bool IsSwallowedKey(unsigned nVirtKey) {

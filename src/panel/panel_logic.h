@@ -70,16 +70,30 @@ struct StatusLook {
     bool operator==(const StatusLook&) const = default;
 };
 
-// Before the first refresh: "Not Connected", white on red.
-StatusLook InitialStatusLook();
-// For a link status (CDeviceLink::m_nStatus): LINK_CONNECTED shows the status text black on green,
-// every other code "NONE" black on red (the text is not shown then).
-StatusLook StatusLookOf(int nStatus, const std::string& strStatus);
+// The system's colours the label takes while high contrast is on (the
+// values of GetSysColor): the words, not the colour, tell the state then.
+struct SystemColors {
+    ColorRef crWindow = RGB_WHITE;
+    ColorRef crWindowText = RGB_BLACK;
+    ColorRef crHighlight = RGB_BLACK;
+    ColorRef crHighlightText = RGB_WHITE;
+};
+
+// Before the first refresh: "Not Connected", white on red; in the window
+// colours while high contrast is on (pHighContrast given).
+StatusLook InitialStatusLook(const SystemColors* pHighContrast = nullptr);
+// For a link status (CDeviceLink::m_nStatus): LINK_CONNECTED shows the status
+// text black on green, every other code "NONE" black on red (the text is not
+// shown then). While high contrast is on (pHighContrast given) the connected
+// text is in the highlight colours and "NONE" in the window colours.
+StatusLook StatusLookOf(int nStatus, const std::string& strStatus,
+                        const SystemColors* pHighContrast = nullptr);
 // What a refresh tick does to the label: the look for the status when the
 // link reports a change since the last tick, nothing otherwise (the label
 // keeps what it shows and is not repainted).
 std::optional<StatusLook> RefreshStatusLook(bool bChanged, int nStatus,
-                                            const std::string& strStatus);
+                                            const std::string& strStatus,
+                                            const SystemColors* pHighContrast = nullptr);
 
 // Virtual-key codes of the keys the panel swallows (the system's VK_ values),
 // and the message they come in (WM_KEYDOWN).

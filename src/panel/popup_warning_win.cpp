@@ -1,5 +1,7 @@
 #include "panel/popup_warning_win.h"
 
+#include "framework/high_contrast.h"
+
 void CPopupWarning::DoDataExchange() {
     BindControl(IDC_WARNING_TEXT, m_label);
 }
@@ -10,8 +12,15 @@ BOOL CPopupWarning::OnInitDialog() {
     // face and size are set on top of it.
     m_label.SetFontBold(TRUE, FALSE);
     m_label.SetFontFace("Arial", 18, FALSE);
+    ApplyColors(FALSE);
     m_layout.Record(m_hWnd);
     return TRUE;
+}
+
+void CPopupWarning::ApplyColors(BOOL bRedraw) {
+    const bool bHighContrast = IsHighContrastOn();
+    m_label.SetTextColor(::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_BTNTEXT), FALSE);
+    m_label.SetBkColor(::GetSysColor(bHighContrast ? COLOR_WINDOW : COLOR_BTNFACE), bRedraw);
 }
 
 void CPopupWarning::Show() {
@@ -29,6 +38,10 @@ LRESULT CPopupWarning::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_MOUSEACTIVATE) {
         return MA_NOACTIVATE;
+    }
+    if ((message == WM_SETTINGCHANGE && wParam == SPI_SETHIGHCONTRAST) ||
+        message == WM_SYSCOLORCHANGE) {
+        ApplyColors(TRUE);
     }
     if (message == WM_DPICHANGED) {
         // The system suggests the window's new rectangle; the label is laid

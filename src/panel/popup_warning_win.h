@@ -4,7 +4,9 @@
 // behaviour of its own. It only tells: it never takes the keyboard from the
 // program the user types in (it is shown without activation), and a click on
 // it reaches the panel's control beneath it, so that a press made while it
-// is up is not lost on it.
+// is up is not lost on it. Its text is in the window colours while Windows'
+// high contrast is on, in the button colours otherwise, and follows a switch
+// at once.
 #pragma once
 
 #include "framework/dialog.h"
@@ -30,8 +32,12 @@ class CPopupWarning : public CDialog {
     BOOL OnInitDialog() override;
     // WM_DPICHANGED: the window on a screen of another scale. WM_NCHITTEST
     // and WM_MOUSEACTIVATE: the mouse passes through, nothing activates it.
+    // WM_SETTINGCHANGE (high contrast) and WM_SYSCOLORCHANGE: new colours.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    // The label's colours for high contrast on or off, from the system's.
+    void ApplyColors(BOOL bRedraw);
+
     CDpiLayout m_layout;  // the label's place, to carry to another scale
 };

@@ -12,6 +12,7 @@
 #include "device/device_link.h"
 #include "framework/dpi_scale.h"
 #include "framework/screen_reader.h"
+#include "framework/high_contrast.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "panel/about_dlg_win.h"
@@ -53,6 +54,23 @@ BOOL CALLBACK PassSysColorChange(HWND hChild, LPARAM) {
 
 COLORREF ToColorRef(panel_logic::ColorRef cr) {
     return static_cast<COLORREF>(cr);
+}
+
+// The system's colours the status label takes while high contrast is on;
+// nothing while it is off.
+std::optional<panel_logic::SystemColors> HighContrastColors() {
+    if (!IsHighContrastOn()) {
+        return std::nullopt;
+    }
+    return panel_logic::SystemColors{::GetSysColor(COLOR_WINDOW), ::GetSysColor(COLOR_WINDOWTEXT),
+                                     ::GetSysColor(COLOR_HIGHLIGHT),
+                                     ::GetSysColor(COLOR_HIGHLIGHTTEXT)};
+}
+
+// The black frames behind the bars and buttons; in the text's colour while
+// high contrast is on, around controls on the window's colour.
+COLORREF FrameColor() {
+    return IsHighContrastOn() ? ::GetSysColor(COLOR_WINDOWTEXT) : kBlack;
 }
 
 }  // namespace
@@ -109,6 +127,7 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     SetUpFrames(DpiOfWindow(m_hWnd));
     SetUpBars();
     NameForScreenReaders();
+    ApplyContrast(FALSE);
     m_layout.Record(m_hWnd);
 
     g_hotKeySettings.Load();
@@ -172,24 +191,34 @@ void CRemotePanelDlg::SetButtonFont(UINT nDpi) {
 }
 
 void CRemotePanelDlg::SetUpButtons() {
+    SetButtonColors();
+    const std::pair<CHoverButton*, const char*> tips[] = {
+        {&m_btnWindow, "Change Window Mode"},
+        {&m_btnLines, "Change Line Marker Mode"},
+        {&m_btnOptions, "Change Video Mode"},
+    };
+    for (const auto& [pButton, pszTip] : tips) {
+        pButton->SetTipText(pszTip, TRUE);
+    }
+    SetButtonFont(DpiOfWindow(m_hWnd));
+}
+
+void CRemotePanelDlg::SetButtonColors() {
     struct Look {
         CHoverButton& button;
         COLORREF crFace;
         COLORREF crHover;
-        const char* pszTip;
     };
     const Look looks[] = {
-        {m_btnWindow, RGB(255, 255, 160), RGB(255, 255, 200), "Change Window Mode"},
-        {m_btnLines, RGB(180, 220, 255), RGB(220, 240, 255), "Change Line Marker Mode"},
-        {m_btnOptions, RGB(255, 200, 255), RGB(255, 220, 255), "Change Video Mode"},
+        {m_btnWindow, RGB(255, 255, 160), RGB(255, 255, 200)},
+        {m_btnLines, RGB(180, 220, 255), RGB(220, 240, 255)},
+        {m_btnOptions, RGB(255, 200, 255), RGB(255, 220, 255)},
     };
     for (const Look& look : looks) {
         look.button.SetStateColor(button_look::BTNCOLOR_FACE, look.crFace, TRUE);
         look.button.SetStateColor(button_look::BTNCOLOR_FACE_FOCUS, look.crFace, TRUE);
         look.button.SetStateColor(button_look::BTNCOLOR_FACE_HOT, look.crHover, TRUE);
-        look.button.SetTipText(look.pszTip, TRUE);
     }
-    SetButtonFont(DpiOfWindow(m_hWnd));
 }
 
 void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
@@ -203,8 +232,34 @@ void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
     for (const auto& [pControl, pFrame] : frames) {
         RECT rc = ChildRect(m_hWnd, pControl->m_hWnd);
         ::InflateRect(&rc, nMargin, nMargin);
-        pFrame->SetBkColor(kBlack, FALSE);
+        pFrame->SetBkColor(FrameColor(), FALSE);
         ::MoveWindow(pFrame->m_hWnd, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+    }
+}
+
+void CRemotePanelDlg::ApplyContrast(BOOL bRedraw) {
+    const bool bHighContrast = IsHighContrastOn();
+    // The labels' text in the window text's colour while high contrast is
+    // on (the titles stay transparent, on the window's colour then, so the
+    // frames beneath them keep their edges); otherwise in the button text's
+    // colour, as they start.
+    for (CTextLabel* pLabel :
+         {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblConnectionTitle, &m_lblDebugInfo}) {
+        pLabel->SetTextColor(::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_BTNTEXT),
+                             FALSE);
+        pLabel->SetBkColor(::GetSysColor(bHighContrast ? COLOR_WINDOW : COLOR_BTNFACE), FALSE);
+    }
+    // A change of the system's colours resets the buttons to the system's;
+    // with high contrast off they take their own again (with it on they
+    // draw in the system's whatever they hold).
+    SetButtonColors();
+    for (CTextLabel* pFrame : {&m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
+                               &m_lblLinesFrame, &m_lblOptionsFrame}) {
+        pFrame->SetBkColor(FrameColor(), FALSE);
+    }
+    ShowStatusLook(m_nShownStatus);
+    if (bRedraw) {
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
 }
 
@@ -547,15 +602,15 @@ void CRemotePanelDlg::RefreshStatus() {
     std::string strStatus;
     int nStatus = LINK_STARTING;
     const bool bChanged = g_deviceLink.GetStatus(strStatus, nStatus);
-    const std::optional<panel_logic::StatusLook> look =
-        panel_logic::RefreshStatusLook(bChanged, nStatus, strStatus);
+    const std::optional<panel_logic::SystemColors> contrast = HighContrastColors();
+    const std::optional<panel_logic::StatusLook> look = panel_logic::RefreshStatusLook(
+        bChanged, nStatus, strStatus, contrast ? &*contrast : nullptr);
     if (!look) {
         return;  // unchanged: the label keeps what it shows and is not repainted
     }
-    m_lblStatus.SetTextColor(ToColorRef(look->crText), FALSE);
-    m_lblStatus.SetBkColor(ToColorRef(look->crBack), TRUE);
-    m_lblStatus.SetText(look->strText);
-    SetAccessibleValue(m_lblStatus.m_hWnd, look->strText);
+    m_nShownStatus = nStatus;
+    m_strShownStatus = strStatus;
+    SetStatusLook(*look);
     AnnounceConnection(nStatus == LINK_CONNECTED);
 }
 
@@ -569,6 +624,21 @@ void CRemotePanelDlg::AnnounceConnection(bool bConnected) {
     ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_lblStatus.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
     RaiseUiaNotification(m_lblStatus.m_hWnd,
                          panel_logic::ConnectionAnnouncement(bConnected, g_deviceLink.m_nPort));
+}
+
+void CRemotePanelDlg::ShowStatusLook(int nStatus) {
+    const std::optional<panel_logic::SystemColors> contrast = HighContrastColors();
+    const panel_logic::SystemColors* pContrast = contrast ? &*contrast : nullptr;
+    SetStatusLook(nStatus == kStatusInitial
+                      ? panel_logic::InitialStatusLook(pContrast)
+                      : panel_logic::StatusLookOf(nStatus, m_strShownStatus, pContrast));
+}
+
+void CRemotePanelDlg::SetStatusLook(const panel_logic::StatusLook& look) {
+    m_lblStatus.SetTextColor(ToColorRef(look.crText), FALSE);
+    m_lblStatus.SetBkColor(ToColorRef(look.crBack), TRUE);
+    m_lblStatus.SetText(look.strText);
+    SetAccessibleValue(m_lblStatus.m_hWnd, look.strText);
 }
 
 void CRemotePanelDlg::RefreshDebugInfo() {
@@ -659,8 +729,15 @@ LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_SYSCOLORCHANGE:
             // The system tells top-level windows only; the buttons drop their
-            // colours for the system's when they hear of it.
+            // colours for the system's when they hear of it, and the panel
+            // then colours everything anew for the contrast now.
             ::EnumChildWindows(m_hWnd, PassSysColorChange, 0);
+            ApplyContrast(TRUE);
+            break;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETHIGHCONTRAST) {
+                ApplyContrast(TRUE);
+            }
             break;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);

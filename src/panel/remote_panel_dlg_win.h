@@ -3,9 +3,13 @@
 // program, mostly hidden behind its tray icon. It never touches the serial
 // port: button presses and bar positions go into g_deviceLink for the link
 // thread, and the connection state comes back on the 50 ms refresh timer.
+// While Windows' high contrast is on it draws only in the system's colours,
+// and it follows a switch of it at once.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 #include "app/instance_checker_win.h"
 #include "controls/hover_button.h"
@@ -75,6 +79,11 @@ class CRemotePanelDlg : public CSkinnedDialog {
         m_lblOptionsFrame;
     CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
     bool m_bAnnouncedConnected = false;  // what screen readers were last told of the link
+    // The link status the status label shows (kStatusInitial before the
+    // first refresh) and its text, to show it again in other colours.
+    static constexpr int kStatusInitial = -1;
+    int m_nShownStatus = kStatusInitial;
+    std::string m_strShownStatus;
 
   protected:
     void DoDataExchange() override;
@@ -105,6 +114,12 @@ class CRemotePanelDlg : public CSkinnedDialog {
   private:
     void SetUpLabels();
     void SetUpButtons();
+    // The buttons' own face colours (the look with high contrast off).
+    void SetButtonColors();
+    // Every colour of the panel for high contrast on or off (background,
+    // titles, buttons, frames, status), repainting all with bRedraw: at
+    // start, and when high contrast or the system's colours change.
+    void ApplyContrast(BOOL bRedraw);
     // The buttons' caption font for a screen of nDpi dots per inch, given
     // to the three buttons; the font it replaces is deleted after.
     void SetButtonFont(UINT nDpi);
@@ -119,6 +134,10 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void StoreLevels();
     // The status label's look for a changed link status.
     void RefreshStatus();
+    // The status label in the look of link status nStatus (kStatusInitial:
+    // the look before the first refresh) for the contrast now.
+    void ShowStatusLook(int nStatus);
+    void SetStatusLook(const panel_logic::StatusLook& look);
     void RefreshDebugInfo();
     // The keys the panel works itself: Alt+W, Alt+L and Alt+O press their
     // button always; under Keyboard Control, Space and Enter press the

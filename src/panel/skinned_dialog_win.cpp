@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/gdi.h"
+#include "framework/high_contrast.h"
 #include "panel/skin_placement.h"
 
 namespace {
@@ -176,6 +177,13 @@ LRESULT CSkinnedDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CSkinnedDialog::OnEraseBkgnd(HDC hdc) {
+    if (IsHighContrastOn()) {
+        // The user's colours only: no picture behind the controls. The
+        // bitmap is kept for when high contrast is switched off.
+        const RECT rc = GetClientRect();
+        ::FillRect(hdc, &rc, ::GetSysColorBrush(COLOR_WINDOW));
+        return TRUE;
+    }
     const LRESULT result = Default();
     if (!m_hBitmap) {
         return result;

@@ -4,7 +4,9 @@
 // transparent colour is removed from the window's region.
 //
 // The background is composed off screen at each erase and copied to the
-// window in one operation, so it never shows half painted.
+// window in one operation, so it never shows half painted. While Windows'
+// high contrast is on the client area takes the system's window colour
+// instead of the bitmap.
 #pragma once
 
 #include "framework/dialog.h"
