@@ -88,15 +88,15 @@ TEST(SerialPort, OpensOnlyWhatIsThereAndExchangesBytes) {
 TEST(LinkThread, ConnectsOnCom3PastAMissingAndASilentPortAndStops) {
     CDeviceLink link;
     std::thread thread([&link] { link.Run(); });
-    const bool bConnected = WaitFor([&] { return link.m_bConnected != 0; }, 30000);
+    const bool bConnected = WaitFor([&] { return link.IsConnected(); }, 30000);
     if (bConnected) {
-        link.m_bWindowPending = 1;
+        link.PressButton(LinkButton::Window);
     }
     const bool bPressed = WaitFor([] { return SimLogged("TAVREL_SIM_LOG", "BW"); }, kDeadlineMs);
-    link.m_bStopRequest = 1;
+    link.RequestStop();
     thread.join();
     ASSERT_TRUE(bConnected) << "not connected; last probe: " << link.GetDebugInfo();
-    EXPECT_EQ(link.m_nPort, 3);
+    EXPECT_EQ(link.CurrentPort(), 3);
     EXPECT_TRUE(SimLogged("TAVREL_SILENT_LOG", "?")) << "COM2 was not probed";
     EXPECT_TRUE(bPressed) << "BW on the simulator's log";
     std::string strStatus;
@@ -183,7 +183,6 @@ class Panel : public ::testing::Test {
   protected:
     void SetUp() override {
         RemoveSettings();
-        g_deviceLink.m_bConnected = 0;
         g_deviceLink.SetStatus(LINK_STARTING);
         SetMessageBoxFunction([this](HWND, const std::string& strText, const std::string&, UINT) {
             m_boxes.push_back(strText);
