@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -37,10 +38,10 @@ void Print(const char* pszWhat, std::vector<double> v) {
 // Voluntary and forced context switches of every thread of this process so far.
 long ContextSwitches() {
     long nTotal = 0;
-    for (const char* pszField : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-        std::ifstream status("/proc/self/status");
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream status(task.path() / "status");
         for (std::string word; status >> word;) {
-            if (word == pszField) {
+            if (word.ends_with("ctxt_switches:")) {
                 long n = 0;
                 status >> n;
                 nTotal += n;

@@ -256,9 +256,14 @@ void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
         const int nCurrent = ::GetScrollPos(hBar, SB_CTL);
         const std::optional<int> next = panel_logic::ScrollTo(
             static_cast<int>(nSBCode), static_cast<int>(nPos), nCurrent, nMin, nMax);
-        ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), TRUE);
+        // The bar repaints after the record has the level: the link sends
+        // while the screen is drawn, not after it.
+        ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), FALSE);
+        StoreLevels();
+        ::InvalidateRect(hBar, nullptr, FALSE);
+    } else {
+        StoreLevels();
     }
-    StoreLevels();
     WarnIfNotDetected();
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "fake_serial_line.h"
 
@@ -228,6 +229,38 @@ TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
         EXPECT_EQ(v.line.opens.empty(), c.nStopAt < 500) << c.pszName;
         EXPECT_FALSE(v.line.IsOpen() || v.link.IsRunning()) << c.pszName;
     }
+}
+
+// The real thread on its real clock, asked from this thread (ThreadSanitizer
+// watches the wake path): a press made just after a pass, a second before
+// the next keep-alive, is on the wire within that pass's 150 ms.
+TEST(Link, APressFromTheUserInterfaceThreadWakesTheLinkThread) {
+    using namespace std::chrono;
+    FakeSerialLine line;  // its clock stands still: the device answers at once
+    line.SetDevice(1, FakeSerialLine::Answer());
+    CDeviceLink link;
+    link.UsePort(&line);
+    auto waitSent = [&link](CDeviceLink::Ticket nTicket, milliseconds limit) {
+        const auto end = steady_clock::now() + limit;
+        while (!link.IsSent(nTicket) && steady_clock::now() < end) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+        return link.IsSent(nTicket);
+    };
+    std::thread thread([&link] { link.Run(); });
+    const bool bLevelsSent = waitSent(link.SetLevels(1, 2), seconds(10));
+    const auto pressed = steady_clock::now();
+    const bool bPressSent = waitSent(link.PressButton(LinkButton::Lines), milliseconds(600));
+    const auto took = duration_cast<milliseconds>(steady_clock::now() - pressed).count();
+    link.RequestStop();
+    thread.join();
+    ASSERT_TRUE(bLevelsSent) << "the levels on connecting";
+    EXPECT_TRUE(bPressSent) << "the press after " << took << " ms";
+    Texts heard;
+    for (const auto& l : line.heard) {
+        heard.push_back(l.text);
+    }
+    EXPECT_EQ(WithoutProbes(heard), (Texts{"p01", "w02", "BL", "p01", "w02"}));
 }
 
 TEST(Link, ARecordIsFreedAtExitOnlyOnceItsThreadHasEnded) {
