@@ -2,7 +2,7 @@
 """Figures of TavrelRemote.exe under wine, beside an earlier build and an empty program.
 
     app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--previous EXE]
-                 [--empty EXE] [--presses N] [--idle S] [--burst N]
+                 [--empty EXE] [--presses N] [--idle S] [--burst N] [--unplugs N]
 
 BUILD_DIR is a Windows build (its wine fixture is started when it is not up).
 In one run and one prefix, with the simulator as the magnifier on COM3, for
@@ -12,7 +12,8 @@ GetMessage; default BUILD_DIR/bin/empty_win32.exe): start to "ACTIVE Port 3";
 a hot key (Ctrl+F12/F11) and a click on WINDOW, both put into the X server
 through XTEST with the panel in front, to the first byte and to the whole
 command at the simulator, over N presses each (p50, p90, p99, max); a burst
-of --burst position steps within 1 s; then, the panel hidden, over S idle
+of --burst position steps within 1 s; unplug to "NONE" and replug to
+"ACTIVE Port 3" (--unplugs times each); then, the panel hidden, over S idle
 seconds connected and searching, the wake-ups and context switches per second
 of all the process's threads and the CPU of the program and of Wine's server.
 Prints a table. A benchmark, not a test: it fails only when it cannot run.
@@ -180,6 +181,17 @@ def measure(r, args, exe, xt, server):
         sim.settled(0)
         e2e.poll("the panel in front", lambda: r.ask("fg") == e2e.PANEL_TITLE)
         presses(r, sim, xt, args, out)
+        times = {"unplug to NONE": [], "replug to ACTIVE Port 3": []}
+        for _ in range(args.unplugs):
+            for (what, spent), command in zip(times.items(), ("unplug", "replug")):
+                time.sleep(random.uniform(0.5, 1.5))  # anywhere between two keep-alives
+                took = time.monotonic()
+                sim.send(command)
+                r.status(what.split(" to ")[1])
+                spent.append(time.monotonic() - took)
+        for what, spent in times.items():
+            out[f"{what}, median (min to max)"] = (f"{sorted(spent)[len(spent) // 2]:.2f} s "
+                                                   f"({min(spent):.2f} to {max(spent):.2f} s)")
     if exe != args.empty:  # hidden, as it mostly is, the pointer off it
         r.ask(f"cmd {ID_MINIMIZE}")
         xt.move(0, 767)
@@ -193,6 +205,9 @@ def measure(r, args, exe, xt, server):
         for name, value in zip(("wake-ups/s", "context switches/s", "CPU", "wineserver CPU"),
                                idle(proc.pid, server, args.idle)):
             out[f"{name}, {state}"] = value
+    with open(f"/proc/{proc.pid}/status") as f:
+        out["peak resident set"] = next(line.split(None, 1)[1].strip() for line in f
+                                        if line.startswith("VmHWM:"))
     r.cleanup()
     return out
 
@@ -218,7 +233,7 @@ def main():
     empty = os.path.join(sys.argv[1] if len(sys.argv) > 1 else ".", "bin", "empty_win32.exe")
     return e2e.run_by_hand(__doc__.splitlines()[0],
                            (("previous", str, ""), ("empty", str, empty), ("presses", int, 200),
-                            ("idle", float, 60), ("burst", int, 50)),
+                            ("idle", float, 60), ("burst", int, 50), ("unplugs", int, 5)),
                            bench, "/tmp/tavrel-app-bench")
 
 
