@@ -1,20 +1,28 @@
 #!/usr/bin/env python3
-"""Figures of TavrelRemote.exe under wine, with the simulator as the magnifier.
+"""Figures of TavrelRemote.exe under wine, beside an earlier build and an empty program.
 
-    app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--presses N] [--idle S]
-                 [--unplugs N]
+    app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--previous EXE]
+                 [--empty EXE] [--presses N] [--idle S] [--burst N] [--unplugs N]
 
 BUILD_DIR is a Windows build (its wine fixture is started when it is not up).
-Prints: start to "ACTIVE Port 3"; a hot key (Ctrl+F12/F11, from the start of
-xdotool) and a button press (BM_CLICK from the helper) to the complete command
-in the simulator's log, over N presses (p50, p99, max); the program's CPU over
-S idle seconds connected and searching; its peak resident set; unplug to
-"NONE" and replug to "ACTIVE Port 3". A benchmark, not a test: it fails only
-when it cannot run.
+In one run and one prefix, with the simulator as the magnifier on COM3, for
+the program, for --previous (another build of TavrelRemote.exe, e.g. of an
+earlier design) and for --empty (a Win32 program that only waits in
+GetMessage; default BUILD_DIR/bin/empty_win32.exe): start to "ACTIVE Port 3";
+a hot key (Ctrl+F12/F11) and a click on WINDOW, both put into the X server
+through XTEST with the panel in front, to the first byte and to the whole
+command at the simulator, over N presses each (p50, p90, p99, max); a burst
+of --burst position steps within 1 s; unplug to "NONE" and replug to
+"ACTIVE Port 3" (--unplugs times each); then, the panel hidden, over S idle
+seconds connected and searching, the wake-ups and context switches per second
+of all the process's threads and the CPU of the program and of Wine's server.
+Prints a table. A benchmark, not a test: it fails only when it cannot run.
 """
 
+import ctypes
+import glob
 import os
-import statistics
+import random
 import sys
 import time
 
@@ -23,75 +31,209 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.dont_write_bytecode = True
 import e2e  # noqa: E402
 
-
-def figures(name, values):
-    ordered = sorted(values)
-    p99 = ordered[min(len(ordered) - 1, round(0.99 * (len(ordered) - 1)))]
-    print(f"{name}: p50 {statistics.median(ordered):.1f} ms, p99 {p99:.1f} ms, "
-          f"max {ordered[-1]:.1f} ms over {len(ordered)}")
+ID_MINIMIZE = 32781
 
 
-def proc_status(pid, field):
-    with open(f"/proc/{pid}/status") as f:
-        return next(int(line.split()[1]) for line in f if line.startswith(field))
+class XTest:
+    """Keys and clicks put straight into the X server: no xdotool start in the figures."""
+
+    def __init__(self, display):
+        vp, ui, i, ul = ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong
+        self.x, self.t = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+        for f, res, args in ((self.x.XOpenDisplay, vp, [ctypes.c_char_p]),
+                             (self.x.XStringToKeysym, ul, [ctypes.c_char_p]),
+                             (self.x.XKeysymToKeycode, ctypes.c_ubyte, [vp, ul]),
+                             (self.x.XFlush, i, [vp]),
+                             (self.t.XTestFakeKeyEvent, i, [vp, ui, i, ul]),
+                             (self.t.XTestFakeButtonEvent, i, [vp, ui, i, ul]),
+                             (self.t.XTestFakeMotionEvent, i, [vp, i, i, i, ul])):
+            f.restype, f.argtypes = res, args
+        self.dpy = self.x.XOpenDisplay(display.encode())
+        e2e.expect(self.dpy, f"the display {display} could not be opened")
+
+    def key(self, combo):
+        """Presses e.g. ctrl+F12; the time (ms) the key went to the server."""
+        codes = [self.x.XKeysymToKeycode(self.dpy, self.x.XStringToKeysym(k.encode()))
+                 for k in combo.replace("ctrl", "Control_L").split("+")]
+        for code in codes:
+            self.t.XTestFakeKeyEvent(self.dpy, code, 1, 0)
+        at = time.monotonic() * 1000
+        self.x.XFlush(self.dpy)
+        for code in reversed(codes):
+            self.t.XTestFakeKeyEvent(self.dpy, code, 0, 0)
+        self.x.XFlush(self.dpy)
+        return at
+
+    def move(self, x, y):
+        self.t.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.x.XFlush(self.dpy)
+
+    def click(self, x, y):
+        """A left click at x, y; the time (ms) the button went up (the click)."""
+        self.t.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.t.XTestFakeButtonEvent(self.dpy, 1, 1, 0)
+        self.x.XFlush(self.dpy)
+        time.sleep(0.02)
+        self.t.XTestFakeButtonEvent(self.dpy, 1, 0, 0)
+        at = time.monotonic() * 1000
+        self.x.XFlush(self.dpy)
+        return at
 
 
-def cpu_percent(pid, seconds):
-    def ticks():
-        with open(f"/proc/{pid}/stat") as f:
-            fields = f.read().rpartition(")")[2].split()
-        return int(fields[11]) + int(fields[12])
-    before = ticks()
-    time.sleep(seconds)  # the idle time measured
-    return 100.0 * (ticks() - before) / os.sysconf("SC_CLK_TCK") / seconds
+def percentiles(values):
+    if not values:
+        return "none arrived"
+    v = sorted(values)
+    at = [v[min(len(v) - 1, round(q * (len(v) - 1)))] for q in (0.5, 0.9, 0.99)]
+    return f"{at[0]:.1f} / {at[1]:.1f} / {at[2]:.1f} / {v[-1]:.1f} ms"
 
 
-def to_wire(r, sim, act, command):
-    """ms from act() to command in the simulator's log (its clock is CLOCK_MONOTONIC)."""
+def to_wire(sim, act, command):
+    """(first byte, whole command) in ms after act() put its input in, by the
+    simulator's log (its clock is CLOCK_MONOTONIC); None when it never came."""
     clock = int(sim.text().split("# clock ", 1)[1].split()[0])
     count = sim.commands().count(command)
-    started = time.monotonic() * 1000
-    act()
-    e2e.poll(f"{command} on the wire", lambda: sim.commands().count(command) > count)
-    sim.settled(0)
-    at = [int(line.split()[0]) for line in sim.text().splitlines()
-          if line.split(" ", 1)[1] == command][count]
-    return clock + at - started
+    at = act()
+    try:
+        e2e.poll(f"{command} on the wire", lambda: sim.commands().count(command) > count, 5)
+    except e2e.Failure:
+        return None
+    lines = [line.partition(" ") for line in sim.text().splitlines()]
+    n = [k for k, (_, _, text) in enumerate(lines) if text == command][count]
+    first = n - 1 if lines[n - 1][2] == "# first byte" else n
+    return clock + int(lines[first][0]) - at, clock + int(lines[n][0]) - at
+
+
+def ticks(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rpartition(")")[2].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def switches(pid):
+    total = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/status"):
+        with open(path) as f:
+            total += sum(int(line.split()[1]) for line in f if "ctxt_switches:" in line)
+    return total
+
+
+def idle(pid, server, seconds):
+    """Wake-ups per second (a context switch after 5 ms or more without one,
+    sampled every millisecond; a Wine program switches at every call to
+    Wine's server, so one wake-up may be many switches), context switches
+    per second, CPU % of a core of pid and of the wine server."""
+    w, c, s, t = switches(pid), ticks(pid), ticks(server), time.monotonic()
+    last, changed, wakes = w, t, 0
+    while (now := time.monotonic()) < t + seconds:
+        n = switches(pid)
+        if n != last:
+            wakes += now - changed >= 0.005
+            last, changed = n, now
+        time.sleep(0.001)
+    t, hz = time.monotonic() - t, os.sysconf("SC_CLK_TCK")
+    cpu = [100 * (ticks(p) - before) / hz / t for p, before in ((pid, c), (server, s))]
+    return (f"{wakes / t:.2f}", f"{(switches(pid) - w) / t:.1f}", f"{cpu[0]:.3f} %",
+            f"{cpu[1]:.3f} %")
+
+
+def presses(r, sim, xt, args, out):
+    x0, y0, x1, y1 = map(int, r.ask(f"rect {e2e.IDC_WINDOW}").split())
+    rng, keys, clicks, lost, pos = random.Random(1), [], [], 0, 63
+    for k in range(args.presses):
+        key, pos = ("ctrl+F12", pos + 1) if k % 2 == 0 else ("ctrl+F11", pos - 1)
+        for results, act, command in ((keys, lambda: xt.key(key), f"p{pos:02x}"),
+                                      (clicks, lambda: xt.click((x0 + x1) // 2,
+                                                                (y0 + y1) // 2), "BW")):
+            time.sleep(rng.uniform(0.05, 0.6))  # anywhere in a poll cycle or a keep-alive
+            got = to_wire(sim, act, command)
+            lost += got is None
+            results.append(got or (None, None))
+    for name, results in (("hot key", keys), ("click", clicks)):
+        for part, what in ((0, "first byte"), (1, "whole command")):
+            out[f"{name} to the {what}, p50/p90/p99/max"] = percentiles(
+                [v[part] for v in results if v[part] is not None])
+    out["presses lost (never on the wire)"] = str(lost)
+    sim.settled(sim.mark())  # the last click's levels
+    mark, final = sim.mark(), pos + args.burst
+    started = time.monotonic()
+    for _ in range(args.burst):
+        xt.key("ctrl+F12")
+        time.sleep(1.0 / args.burst)
+    took = time.monotonic() - started
+    sent = [c for c in sim.settled(mark) if c.startswith("p")]
+    out[f"burst of {args.burst} steps in {took:.2f} s"] = (
+        f"{len(sent)} commands, last {sent[-1] if sent else 'none'} (final p{final:02x})")
+
+
+def measure(r, args, exe, xt, server):
+    out = {}
+    r.fresh()
+    sim = r.sim(3)
+    sim.send("first on")
+    started = time.monotonic()
+    proc = r.start(*([] if exe == args.empty else ["-show"]), exe=exe)
+    if exe == args.empty:
+        time.sleep(5)  # it shows nothing to wait for
+    else:
+        r.status("ACTIVE Port 3")
+        out["start to ACTIVE Port 3"] = f"{time.monotonic() - started:.2f} s"
+        sim.settled(0)
+        e2e.poll("the panel in front", lambda: r.ask("fg") == e2e.PANEL_TITLE)
+        presses(r, sim, xt, args, out)
+        times = {"unplug to NONE": [], "replug to ACTIVE Port 3": []}
+        for _ in range(args.unplugs):
+            for (what, spent), command in zip(times.items(), ("unplug", "replug")):
+                time.sleep(random.uniform(0.5, 1.5))  # anywhere between two keep-alives
+                took = time.monotonic()
+                sim.send(command)
+                r.status(what.split(" to ")[1])
+                spent.append(time.monotonic() - took)
+        for what, spent in times.items():
+            out[f"{what}, median (min to max)"] = (f"{sorted(spent)[len(spent) // 2]:.2f} s "
+                                                   f"({min(spent):.2f} to {max(spent):.2f} s)")
+    if exe != args.empty:  # hidden, as it mostly is, the pointer off it
+        r.ask(f"cmd {ID_MINIMIZE}")
+        xt.move(0, 767)
+        e2e.poll("the panel hidden", lambda: r.ask("panel").startswith("0 "))
+    for state in ("connected, idle", "searching"):  # the empty program: idle twice
+        if state == "searching" and exe != args.empty:
+            os.remove(r.wine.com_link(3))
+            sim.send("unplug")
+            r.status("NONE")
+            time.sleep(3)  # the probes of the scan that lost it over
+        for name, value in zip(("wake-ups/s", "context switches/s", "CPU", "wineserver CPU"),
+                               idle(proc.pid, server, args.idle)):
+            out[f"{name}, {state}"] = value
+    with open(f"/proc/{proc.pid}/status") as f:
+        out["peak resident set"] = next(line.split(None, 1)[1].strip() for line in f
+                                        if line.startswith("VmHWM:"))
+    r.cleanup()
+    return out
 
 
 def bench(r, args):
-    sim = r.sim(3)
-    started = time.monotonic()
-    proc = r.program("-show")
-    r.status("ACTIVE Port 3")
-    print(f"start to ACTIVE Port 3: {time.monotonic() - started:.2f} s")
-    e2e.poll("the panel in front", lambda: r.ask("fg") == e2e.PANEL_TITLE)
-    keys = [to_wire(r, sim, lambda k=k: r.wine.key(k), c) for _, (k, c) in
-            zip(range(args.presses), [("ctrl+F12", "p40"), ("ctrl+F11", "p3f")] * args.presses)]
-    figures("hot key to the wire", keys)
-    figures("button press to the wire",
-            [to_wire(r, sim, lambda: r.ask(f"press {e2e.IDC_WINDOW}"), "BW")
-             for _ in range(args.presses)])
-    print(f"CPU connected, idle: {cpu_percent(proc.pid, args.idle):.2f}% of a core")
-    for _ in range(args.unplugs):
-        took = time.monotonic()
-        sim.send("unplug")
-        r.status("NONE")
-        print(f"unplug to NONE: {time.monotonic() - took:.2f} s", end="; ")
-        took = time.monotonic()
-        sim.send("replug")
-        r.status("ACTIVE Port 3")
-        print(f"replug to ACTIVE Port 3: {time.monotonic() - took:.2f} s")
-    os.remove(r.wine.com_link(3))
-    sim.send("unplug")
-    r.status("NONE")
-    print(f"CPU searching: {cpu_percent(proc.pid, args.idle):.2f}% of a core")
-    print(f"peak resident set: {proc_status(proc.pid, 'VmHWM:')} KiB")
+    state = os.path.join(os.path.abspath(args.build_dir), "wine-run", "state")
+    server = next(int(line.split("=")[1]) for line in open(state)
+                  if line.startswith("wineserver_pid="))
+    xt = XTest(r.wine.env["DISPLAY"])
+    print(f"load average before: {os.getloadavg()}")
+    programs = [("this build", args.exe), ("previous", args.previous), ("empty", args.empty)]
+    programs = [(name, exe) for name, exe in programs if exe]
+    results = [(name, measure(r, args, exe, xt, server)) for name, exe in programs]
+    print(f"load average after: {os.getloadavg()}")
+    rows = list(dict.fromkeys(k for _, out in results for k in out))
+    print("| what | " + " | ".join(name for name, _ in results) + " |")
+    print("|---" * (len(results) + 1) + "|")
+    for row in rows:
+        print(f"| {row} | " + " | ".join(out.get(row, "") for _, out in results) + " |")
 
 
 def main():
+    empty = os.path.join(sys.argv[1] if len(sys.argv) > 1 else ".", "bin", "empty_win32.exe")
     return e2e.run_by_hand(__doc__.splitlines()[0],
-                           (("presses", int, 50), ("idle", float, 20), ("unplugs", int, 3)),
+                           (("previous", str, ""), ("empty", str, empty), ("presses", int, 200),
+                            ("idle", float, 60), ("burst", int, 50), ("unplugs", int, 5)),
                            bench, "/tmp/tavrel-app-bench")
 
 

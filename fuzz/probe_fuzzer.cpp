@@ -68,21 +68,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     line.Open(nPort, 9600);
     CDeviceLink link;
     link.UsePort(&line);
-    link.UseSleep([&line](int nMs) { line.Advance(nMs); });
-    link.m_nPort = nPort;
+    link.UseClock([&line] { return line.Now(); },
+                  [&line](std::int64_t nUntil, const std::function<bool()>&) {
+                      line.Advance(static_cast<int>(nUntil - line.Now()));
+                  });
+    link.UsePortNumber(nPort);
     link.SetStatus(data[0] & 1 ? LINK_CONNECTED : LINK_SEARCHING);
     const bool bAccepted = link.CheckDevice();
 
     int nMs = 0;
     std::string text;
     FUZZ_CHECK(bAccepted == Predict(stale, pieces, nMs, text));
-    FUZZ_CHECK(link.m_nReplyMs == nMs);
+    FUZZ_CHECK(link.ReplyMs() == nMs);
     // Only a failed keep-alive (the link was connected) waits a second more.
     FUZZ_CHECK(line.Now() == nMs + (!bAccepted && (data[0] & 1) ? 1000 : 0));
     const std::string debug = link.GetDebugInfo();
     const std::string head = "Com" + std::to_string(nPort) + " Resp='";
     const std::string tail = "' " + std::to_string(nMs) + "ms - " + (bAccepted ? "ok" : "bad");
-    FUZZ_CHECK(std::memchr(link.m_szDebugInfo, '\0', sizeof link.m_szDebugInfo) != nullptr);
+    FUZZ_CHECK(debug.size() < CDeviceLink::kDebugInfoSize);
     const std::size_t nRoom = 49 - head.size() - tail.size();  // for the reply in 50 bytes
     FUZZ_CHECK(debug == (text.size() <= nRoom ? head + text + tail
                                               : head + text.substr(0, nRoom - 3) + "..." + tail));

@@ -144,7 +144,7 @@ void CRemoteApp::StopLinkThread() {
     // Asked also when the thread has not reached its body yet: it then ends
     // without a scan. The thread itself is waited for, not its running flag,
     // which it sets only once it runs.
-    g_deviceLink.m_bStopRequest = 1;
+    g_deviceLink.RequestStop();
     for (int i = 0; i < kStopWaits; ++i) {
         if (::WaitForSingleObject(m_pLinkThread.Get(), kStopWaitMs) != WAIT_TIMEOUT) {
             return;

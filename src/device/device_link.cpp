@@ -5,22 +5,15 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <thread>
 
 namespace {
 
-void RealSleep(int nMilliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
-}
-
-constexpr int kPollMs = 50;            // one poll cycle, and the pause after each command
 constexpr int kStartMs = 500;          // pause before the first scan
 constexpr int kBetweenScansMs = 1000;  // pause after a scan in which nothing answered
 constexpr int kAfterPortMs = 100;      // pause after a port attempt that failed, and on connecting
 constexpr int kProbeStepMs = 10;       // the probe looks for its answer in 10 ms steps
 constexpr int kProbeLimitMs = 200;     // and gives up after 200 ms
 constexpr int kLostExtraMs = 1000;     // extra pause after a failed keep-alive probe
-constexpr int kKeepAliveCycles = 20;   // a keep-alive probe every 20th poll cycle
 constexpr int kAnswerLength = 7;
 
 }  // namespace
@@ -53,14 +46,113 @@ void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, i
     }
 }
 
-CDeviceLink::CDeviceLink() : m_sleep(RealSleep), m_listPorts(CComPort::ListedPortsAbove4) {}
+CDeviceLink::CDeviceLink() : m_listPorts(CComPort::ListedPortsAbove4) {}
 
 CDeviceLink::~CDeviceLink() {
     m_port.Close();
 }
 
-void CDeviceLink::UseSleep(SleepFn fnSleep) {
-    m_sleep = fnSleep ? std::move(fnSleep) : RealSleep;
+void CDeviceLink::UseClock(NowFn fnNow, WaitUntilFn fnWaitUntil) {
+    m_now = std::move(fnNow);
+    m_waitUntil = std::move(fnWaitUntil);
+}
+
+std::int64_t CDeviceLink::Now() const {
+    if (m_now) {
+        return m_now();
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void CDeviceLink::WaitUntil(std::int64_t nUntilMs, WakeOn wakeOn) {
+    const auto woken = [this, wakeOn] {
+        return (wakeOn != WakeOn::Nothing && m_bStopRequest != 0) ||
+               (wakeOn == WakeOn::Request && m_bWakeUp);
+    };
+    if (m_waitUntil) {
+        m_waitUntil(nUntilMs, woken);
+        return;
+    }
+    // A deadline rather than a length: a spurious wake-up waits only for the rest.
+    const std::chrono::steady_clock::time_point until{std::chrono::milliseconds(nUntilMs)};
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wakeUp.wait_until(lock, until, woken);
+}
+
+CDeviceLink::Ticket CDeviceLink::Wake() {
+    // Counted after the request's fields are written, so a pass that has read
+    // this count also reads the fields; flagged under the lock, so the link
+    // thread cannot miss it between its test and its wait.
+    const Ticket nTicket = ++m_nTicket;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bWakeUp = true;
+    }
+    m_wakeUp.notify_one();
+    return nTicket;
+}
+
+CDeviceLink::Flag& CDeviceLink::PendingFlag(LinkButton button) {
+    switch (button) {
+        case LinkButton::Lines:
+            return m_bLinesPending;
+        case LinkButton::Options:
+            return m_bOptionsPending;
+        default:
+            return m_bWindowPending;
+    }
+}
+
+const CDeviceLink::Flag& CDeviceLink::PendingFlag(LinkButton button) const {
+    return const_cast<CDeviceLink*>(this)->PendingFlag(button);
+}
+
+CDeviceLink::Ticket CDeviceLink::PressButton(LinkButton button) {
+    PendingFlag(button) = 1;
+    return Wake();
+}
+
+CDeviceLink::Ticket CDeviceLink::SetLevels(std::uint8_t nPosition, std::uint8_t nWidth) {
+    m_nPosition = nPosition;
+    m_nWidth = nWidth;
+    return Wake();
+}
+
+void CDeviceLink::RequestStop() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bStopRequest = 1;
+    }
+    m_wakeUp.notify_one();
+}
+
+void CDeviceLink::SetChangeNotify(NotifyFn fnNotify) {
+    NotifyFn fn;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_notify = std::move(fnNotify);
+        m_bNoticeOut = true;
+        fn = m_notify;
+    }
+    if (fn) {
+        fn();
+    }
+}
+
+void CDeviceLink::Notify() {
+    if (m_bNoticeOut.exchange(true)) {
+        return;  // the watcher has not read the last one yet: it sees this change too
+    }
+    NotifyFn fn;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        fn = m_notify;
+    }
+    if (fn) {
+        fn();  // outside the lock: the watcher may read the record at once
+    }
 }
 
 void CDeviceLink::UsePortList(PortListFn fnPorts) {
@@ -68,17 +160,26 @@ void CDeviceLink::UsePortList(PortListFn fnPorts) {
 }
 
 void CDeviceLink::SetStatus(int nStatus) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_nStatus != nStatus) {
-        m_nStatus = nStatus;
-        m_bStatusChanged = true;
+    bool bChanged = false;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_nStatus != nStatus) {
+            m_nStatus = nStatus;
+            m_bStatusChanged = bChanged = true;
+        }
+    }
+    if (bChanged) {
+        Notify();
     }
 }
 
 void CDeviceLink::SetStatusText(const char* pszText) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_strStatus = pszText ? pszText : "";
-    m_bStatusChanged = true;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_strStatus = pszText ? pszText : "";
+        m_bStatusChanged = true;
+    }
+    Notify();
 }
 
 bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
@@ -88,6 +189,11 @@ bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
     strStatus = m_strStatus;
     nStatus = m_nStatus;
     return bChanged;
+}
+
+bool CDeviceLink::IsStatusUnread() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_bStatusChanged;
 }
 
 std::string CDeviceLink::GetDebugInfo() {
@@ -114,13 +220,29 @@ void CDeviceLink::NotePort(int nPort, const std::string& strReason) {
 #endif
     char szTime[16];
     std::strftime(szTime, sizeof szTime, " (%H:%M:%S)", &local);
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_portReasons[nPort] = strReason + szTime;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_portReasons[nPort] = strReason + szTime;
+    }
+    // The reasons are shown while no magnifier answers; the keep-alive's
+    // "connected" of every second is no news.
+    if (!m_bConnected) {
+        Notify();
+    }
 }
 
 void CDeviceLink::WriteDebugLine(const char* pszReply, const char* pszVerdict) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    FormatProbeLine(m_szDebugInfo, kDebugInfoSize, m_nPort, pszReply, m_nReplyMs, pszVerdict);
+    char szLine[kDebugInfoSize];
+    FormatProbeLine(szLine, kDebugInfoSize, m_nPort, pszReply, m_nReplyMs, pszVerdict);
+    bool bChanged;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        bChanged = std::strcmp(szLine, m_szDebugInfo) != 0;
+        std::memcpy(m_szDebugInfo, szLine, kDebugInfoSize);
+    }
+    if (bChanged) {
+        Notify();  // an idle link's keep-alive writes the same line every second
+    }
 }
 
 bool CDeviceLink::SendCommand(const char* pszCommand) {
@@ -130,13 +252,13 @@ bool CDeviceLink::SendCommand(const char* pszCommand) {
     szBuffer[nText] = '\r';
     szBuffer[nText + 1] = '\n';
     szBuffer[nText + 2] = '\0';
-    Port().WriteBytes(reinterpret_cast<const std::uint8_t*>(szBuffer), nText + 2);
-    return Port().LastWriteWhole();
+    SerialPort().WriteBytes(reinterpret_cast<const std::uint8_t*>(szBuffer), nText + 2);
+    return SerialPort().LastWriteWhole();
 }
 
 void CDeviceLink::FlushInput() {
     std::uint8_t scratch[kFlushLimit];
-    Port().ReadAvailable(scratch, kFlushLimit);
+    SerialPort().ReadAvailable(scratch, kFlushLimit);
 }
 
 bool CDeviceLink::CheckDevice() {
@@ -152,7 +274,8 @@ bool CDeviceLink::CheckDevice() {
 
     // Reads the queued bytes (at most 40) into szReply as a NUL-terminated text.
     auto readReply = [&] {
-        int nRead = Port().ReadAvailable(reinterpret_cast<std::uint8_t*>(szReply), kReplyLimit);
+        int nRead =
+            SerialPort().ReadAvailable(reinterpret_cast<std::uint8_t*>(szReply), kReplyLimit);
         if (nRead < 0 || nRead > kReplyLimit) {
             nRead = 0;
         }
@@ -161,7 +284,7 @@ bool CDeviceLink::CheckDevice() {
     };
 
     while (nSteps < kProbeLimitMs) {
-        if (Port().GetInputCount() >= kAnswerLength) {
+        if (SerialPort().GetInputCount() >= kAnswerLength) {
             readReply();
             if (IsProbeAnswer(szReply)) {
                 m_bWriteFailed = false;
@@ -174,7 +297,7 @@ bool CDeviceLink::CheckDevice() {
         m_nReplyMs += kProbeStepMs;
         nSteps += kProbeStepMs;
     }
-    if (Port().GetInputCount() > 0) {
+    if (SerialPort().GetInputCount() > 0) {
         readReply();
     }
     WriteDebugLine(szReply, "bad");
@@ -220,7 +343,7 @@ bool CDeviceLink::SendLevel(bool bPosition) {
         m_bWriteFailed = true;  // not recorded as sent: it goes out again later
         return false;
     }
-    Wait(kPollMs);
+    Wait(kCommandPauseMs);
     (bPosition ? m_nSentPosition : m_nSentWidth) = nWanted;
     return true;
 }
@@ -245,7 +368,7 @@ bool CDeviceLink::SendButtonPress(char chButton, Flag* pPending) {
         m_nSentWidth = -1;
         return false;
     }
-    Wait(kPollMs);
+    Wait(kCommandPauseMs);
     m_nSentPosition = -1;
     m_nSentWidth = -1;
     SendLevel(true);
@@ -259,15 +382,15 @@ bool CDeviceLink::TryPort(int nPort) {
     std::snprintf(szText, sizeof szText, "ACTIVE Port %d", nPort);
     SetStatusText(szText);
     SetStatus(LINK_SEARCHING);
-    if (Port().Open(nPort, kBaudRate)) {
+    if (SerialPort().Open(nPort, kBaudRate)) {
         if (CheckDevice()) {
             SetStatus(LINK_CONNECTED);
             return true;
         }
-        Port().Close();
+        SerialPort().Close();
     } else {
-        const std::string strDetail = Port().LastOpenDetail();
-        switch (Port().LastOpenFailure()) {
+        const std::string strDetail = SerialPort().LastOpenDetail();
+        switch (SerialPort().LastOpenFailure()) {
             case PortOpenFailure::Missing:
                 NotePort(nPort, "missing");
                 break;
@@ -300,10 +423,26 @@ std::vector<int> CDeviceLink::PortsToScan() {
     return ports;
 }
 
+bool CDeviceLink::SendRequests() {
+    // Taken before the requests are read: one that comes after this wakes
+    // the thread for another pass.
+    m_bWakeUp = false;
+    const Ticket nAsked = m_nTicket;
+    bool bSent = SendButtonPress('W', &m_bWindowPending);
+    bSent |= SendButtonPress('L', &m_bLinesPending);
+    bSent |= SendButtonPress('O', &m_bOptionsPending);
+    bSent |= SendLevel(true);
+    bSent |= SendLevel(false);
+    if (!m_bWriteFailed && nAsked > m_nSentTicket) {
+        m_nSentTicket = nAsked;  // all asked for up to nAsked is on the wire
+    }
+    return bSent;
+}
+
 int CDeviceLink::Run() {
     // Starting
     // A stop asked for before the thread got here is honoured: it ends the
-    // thread after the start pause, without a scan.
+    // thread without a scan.
     SetStatus(LINK_STARTING);
     m_bRunning = 1;
     {
@@ -312,7 +451,7 @@ int CDeviceLink::Run() {
     }
     m_nReplyMs = 0;
     SetStatusText("Init");
-    Wait(kStartMs);
+    WaitUntil(Now() + kStartMs, WakeOn::Stop);
 
     while (!m_bStopRequest) {
         // Scanning: COM1 to COM4, then the other ports the system lists; the
@@ -326,38 +465,36 @@ int CDeviceLink::Run() {
             }
         }
         if (!bFound) {
-            // Between scans.
+            // Between scans; a stop ends the pause, and the thread, at once.
             SetStatusText("");
-            if (!m_bStopRequest) {
-                Wait(kBetweenScansMs);
-                if (!m_bStopRequest) {
-                    continue;
-                }
-            }
+            WaitUntil(Now() + kBetweenScansMs, WakeOn::Stop);
+            continue;
         }
 
-        // Connected (also passed through on the way out of the pause between scans).
+        // Connected
         Wait(kAfterPortMs);
         m_nSentPosition = -1;
         m_nSentWidth = -1;
-        int nCycle = kKeepAliveCycles;
+        std::int64_t nLastProbe = Now();
+        std::int64_t nLastCommand = nLastProbe;
         bool bLost = false;
         while (!m_bStopRequest) {
-            // Polling, one cycle.
-            Wait(kPollMs);
-            SendButtonPress('W', &m_bWindowPending);
-            SendButtonPress('L', &m_bLinesPending);
-            SendButtonPress('O', &m_bOptionsPending);
-            SendLevel(true);
-            SendLevel(false);
-            if (--nCycle == 0) {
-                nCycle = kKeepAliveCycles;
+            // A pass over what the user asked for, then sleep until the next
+            // request, the stop, or the keep-alive, whichever comes first.
+            if (SendRequests()) {
+                nLastCommand = Now();
+            }
+            const std::int64_t nProbeAt = std::min(
+                std::max(nLastProbe, nLastCommand) + kKeepAliveMs, nLastProbe + kBusyKeepAliveMs);
+            if (Now() >= nProbeAt) {
                 if (!CheckDevice()) {
                     bLost = true;
                     break;
                 }
+                nLastProbe = Now();
+                continue;
             }
-            ++m_nPollCycles;
+            WaitUntil(nProbeAt, WakeOn::Request);
         }
         if (bLost) {
             SetStatus(LINK_SEARCHING);
@@ -366,14 +503,14 @@ int CDeviceLink::Run() {
         // Leaving
         if (m_bConnected) {
             m_bConnected = 0;
-            Port().Close();
+            SerialPort().Close();
         }
     }
 
     // Ending
     SetStatus(LINK_STOPPED);
     SetStatusText("");
-    Port().Close();
+    SerialPort().Close();
     m_bRunning = 0;  // the last write to the record
     return 0;
 }
@@ -383,7 +520,7 @@ unsigned LinkThreadProc(void* pParam) {
 }
 
 bool ReleaseAtExit(CDeviceLink* pLink) {
-    if (pLink == nullptr || pLink->m_bRunning) {
+    if (pLink == nullptr || pLink->IsRunning()) {
         return false;  // the thread still uses it: it goes with the process
     }
     delete pLink;

@@ -2,15 +2,18 @@
 // link thread, the wire protocol spoken to the magnifier, and the link
 // thread's body.
 //
-// The user interface writes the request fields (pending presses, wanted
-// position and width, the stop request) and reads m_bConnected and
-// m_bRunning without the lock; each of those has a single writer and is an
-// atomic byte. m_lock guards the status code, status text, changed flag and
-// debug line, and the link thread's reads of the wanted and last-sent values.
-// It is never held across port I/O or a wait.
+// The user interface works the record only through its operations: a press,
+// new levels, the stop (each wakes the link thread at once), and reads of the
+// connection, the running flag and the status. The one-byte fields the two
+// threads share without the lock have a single writer each and are atomic.
+// m_lock guards the status code, status text, changed flag, debug line and
+// port reasons, the link thread's reads of the wanted and last-sent values,
+// and the wake-up flag the link thread waits on; it is never held across port
+// I/O, and the link thread's waits release it.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,30 +31,73 @@ enum : int {
     LINK_STOPPED = 3,
 };
 
+// The magnifier's three buttons, in the order one pass sends their presses.
+enum class LinkButton { Window, Lines, Options };
+
 class CDeviceLink {
   public:
     using Flag = std::atomic<std::uint8_t>;
-    using SleepFn = std::function<void(int nMilliseconds)>;
+    // Numbers the user interface's requests, 1 up; 0 is "none".
+    using Ticket = std::uint64_t;
+    // The link's clock in milliseconds, and a wait until a time on it that
+    // ends early once fnWoken() holds (it is asked again whenever the waiter
+    // may have been woken).
+    using NowFn = std::function<std::int64_t()>;
+    using WaitUntilFn =
+        std::function<void(std::int64_t nUntilMs, const std::function<bool()>& fnWoken)>;
     using PortListFn = std::function<std::vector<int>()>;
+    using NotifyFn = std::function<void()>;
 
     static constexpr int kBaudRate = 9600;
     static constexpr int kFirstPort = 1;
     static constexpr int kLastPort = 4;
     static constexpr int kDebugInfoSize = 50;
-    static constexpr int kReplyLimit = 40;    // bytes the probe reads at once
-    static constexpr int kFlushLimit = 1000;  // bytes one flush discards at most
-    static constexpr int kCommandLimit = 37;  // characters of one command text
+    static constexpr int kReplyLimit = 40;      // bytes the probe reads at once
+    static constexpr int kFlushLimit = 1000;    // bytes one flush discards at most
+    static constexpr int kCommandLimit = 37;    // characters of one command text
+    static constexpr int kCommandPauseMs = 50;  // the magnifier's pause after each command
+    // While connected, the keep-alive probe goes out once the line has been
+    // quiet this long, and while commands keep coming at the latest this long
+    // after the last probe.
+    static constexpr int kKeepAliveMs = 1000;
+    static constexpr int kBusyKeepAliveMs = 3000;
 
     CDeviceLink();
     ~CDeviceLink();
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    // Status, published by the link thread.
+    // Requests of the user interface. Each wakes the link thread, which puts
+    // it on the wire at once while a magnifier is connected and keeps it in
+    // the record until one is found otherwise. Presses of one button before
+    // it is sent are one press; of the levels only the last go out. Each
+    // returns the request's ticket for IsSent.
+    Ticket PressButton(LinkButton button);
+    Ticket SetLevels(std::uint8_t nPosition, std::uint8_t nWidth);
+    // Asks the link thread to end (also before it has started); it wakes
+    // from its waits for the user and from the pause between scans at once.
+    void RequestStop();
+
+    bool IsConnected() const { return m_bConnected != 0; }
+    // True from the thread's start until its very last step.
+    bool IsRunning() const { return m_bRunning != 0; }
+    // A press of the button waits in the record to be sent.
+    bool IsPending(LinkButton button) const { return PendingFlag(button) != 0; }
+    // True once every request up to nTicket is on the wire: the presses with
+    // the levels that follow them, and levels as new as those asked for.
+    bool IsSent(Ticket nTicket) const { return m_nSentTicket >= nTicket; }
+    // The port being tried or in use, and the milliseconds the last probe waited.
+    int CurrentPort() const { return m_nPort; }
+    int ReplyMs() const { return m_nReplyMs; }
+
+    // Status, published by the link thread (the panel's tests stand in for it).
     void SetStatus(int nStatus);
     void SetStatusText(const char* pszText);
+    void SetConnected(bool bConnected) { m_bConnected = bConnected ? 1 : 0; }
     // Copies the status text and code; returns the changed flag as it was and clears it.
     bool GetStatus(std::string& strStatus, int& nStatus);
+    // A status is published that the watcher has not copied yet.
+    bool IsStatusUnread();
     // A copy of the last probe's log line, taken under the lock.
     std::string GetDebugInfo();
     // One line per port tried since the link started, COM1 first, with its
@@ -61,25 +107,61 @@ class CDeviceLink {
     // "COM5: connected (12:03:07)". A copy, taken under the lock.
     std::vector<std::string> GetPortReasons();
 
-    // Protocol.
+    // Tells a watcher (the panel) that the status, its text, the debug line
+    // or, while searching, a port's reason has changed. fnNotify runs on the
+    // link thread and must not block (it posts a message); it is called again
+    // only after ChangeNotifyTaken, so at most one notice is outstanding. It
+    // is called once at once, so that the watcher looks at what is there now.
+    // An empty function stops the notices.
+    void SetChangeNotify(NotifyFn fnNotify);
+    // The watcher has the notice and is about to read the record.
+    void ChangeNotifyTaken() { m_bNoticeOut = false; }
+
+    // The link thread's body, and what the tests drive of it.
+    int Run();
+    bool TryPort(int nPort);
     bool CheckDevice();
+
+    // Seams for the tests: a simulated serial line in place of m_port, a
+    // virtual clock in place of the real one (every wait of the thread goes
+    // through it), the port number a probe on a port opened by the test
+    // names. Set before the thread starts.
+    void UsePort(ISerialPort* pPort) { m_pPort = pPort ? pPort : &m_port; }
+    void UseClock(NowFn fnNow, WaitUntilFn fnWaitUntil);
+    void UsePortNumber(int nPort) { m_nPort = nPort; }
+    // The ports the scan tries after COM1 to COM4 (the system's list unless a
+    // test gives its own); asked again for every scan.
+    void UsePortList(PortListFn fnPorts);
+
+  private:
+    enum class WakeOn { Nothing, Stop, Request };
+
+    // Protocol.
     bool SendButtonPress(char chButton, Flag* pPending);
     bool SendLevel(bool bPosition);
     // True when every byte of the command was taken by the port.
     bool SendCommand(const char* pszCommand);
     void FlushInput();
+    // One pass: the pending presses, WINDOW, LINES, OPTIONS, then the
+    // position and the width. True when anything went out.
+    bool SendRequests();
 
-    // Link thread body.
-    int Run();
-    bool TryPort(int nPort);
-
-    // Seams for the tests: a simulated serial line in place of m_port, and a
-    // virtual clock in place of the real sleep. Set before the thread starts.
-    void UsePort(ISerialPort* pPort) { m_pPort = pPort ? pPort : &m_port; }
-    void UseSleep(SleepFn fnSleep);
-    // The ports the scan tries after COM1 to COM4 (the system's list unless a
-    // test gives its own); asked again for every scan.
-    void UsePortList(PortListFn fnPorts);
+    std::int64_t Now() const;
+    // Waits until nUntilMs on the link's clock, or less once a stop (WakeOn::Stop)
+    // or a stop or request (WakeOn::Request) has come.
+    void WaitUntil(std::int64_t nUntilMs, WakeOn wakeOn);
+    void Wait(int nMilliseconds) { WaitUntil(Now() + nMilliseconds, WakeOn::Nothing); }
+    // Counts a request and wakes the link thread for it.
+    Ticket Wake();
+    // Tells the watcher, unless a notice is still outstanding.
+    void Notify();
+    ISerialPort& SerialPort() { return *m_pPort; }
+    Flag& PendingFlag(LinkButton button);
+    const Flag& PendingFlag(LinkButton button) const;
+    void WriteDebugLine(const char* pszReply, const char* pszVerdict);
+    // Keeps strReason, with the time now, as the last outcome of port nPort.
+    void NotePort(int nPort, const std::string& strReason);
+    std::vector<int> PortsToScan();
 
     // Fields, in the record's order.
     Flag m_bConnected{0};
@@ -105,22 +187,20 @@ class CDeviceLink {
     // being taken and lost, and each of them costing the write waits again.
     bool m_bWriteFailed = false;
 
-    // Poll cycles completed since the thread started. Watchers (the console
-    // remote, the benchmark) use it to know that a cycle has gone by: once the
-    // count has moved on after a press was taken, the press and both levels
-    // are on the wire.
-    std::atomic<unsigned> m_nPollCycles{0};
+    // Waking: a request sets m_bWakeUp under m_lock and signals m_wakeUp; the
+    // link thread takes the flag before each pass.
+    std::condition_variable m_wakeUp;
+    std::atomic<bool> m_bWakeUp{false};
+    // Requests made, and the last of them wholly on the wire.
+    std::atomic<Ticket> m_nTicket{0};
+    std::atomic<Ticket> m_nSentTicket{0};
 
-  private:
-    void Wait(int nMilliseconds) { m_sleep(nMilliseconds); }
-    ISerialPort& Port() { return *m_pPort; }
-    void WriteDebugLine(const char* pszReply, const char* pszVerdict);
-    // Keeps strReason, with the time now, as the last outcome of port nPort.
-    void NotePort(int nPort, const std::string& strReason);
-    std::vector<int> PortsToScan();
+    NotifyFn m_notify;  // guarded by m_lock
+    std::atomic<bool> m_bNoticeOut{false};
 
     ISerialPort* m_pPort = &m_port;
-    SleepFn m_sleep;
+    NowFn m_now;
+    WaitUntilFn m_waitUntil;
     PortListFn m_listPorts;
     std::map<int, std::string> m_portReasons;  // by port; guarded by m_lock
 };

@@ -165,11 +165,11 @@ bool IsShowSwitch(std::string_view strArguments) {
 }
 
 std::string DebugLine(const std::string& strProbe, const std::vector<std::string>& reasons,
-                      bool bConnected, unsigned nTick) {
+                      bool bConnected, unsigned nNowMs) {
     if (bConnected || reasons.empty()) {
         return strProbe;
     }
-    return reasons[(nTick / kReasonTicks) % reasons.size()];
+    return reasons[(nNowMs / kReasonMs) % reasons.size()];
 }
 
 }  // namespace panel_logic

@@ -153,12 +153,11 @@ std::string_view ArgumentText(std::string_view strCommandLine);
 // byte, case-sensitive, nothing trimmed.
 bool IsShowSwitch(std::string_view strArguments);
 
-// What the debug label shows at refresh tick nTick: while no magnifier
-// answers and ports have been tried, their reasons in turn, one line each
-// for kReasonTicks ticks (about 2 s on the 50 ms refresh); otherwise the last
-// probe's log line.
-constexpr unsigned kReasonTicks = 40;
+// What the debug label shows at nNowMs on a millisecond clock: while no
+// magnifier answers and ports have been tried, their reasons in turn, one
+// line each for kReasonMs; otherwise the last probe's log line.
+constexpr unsigned kReasonMs = 2000;
 std::string DebugLine(const std::string& strProbe, const std::vector<std::string>& reasons,
-                      bool bConnected, unsigned nTick);
+                      bool bConnected, unsigned nNowMs);
 
 }  // namespace panel_logic

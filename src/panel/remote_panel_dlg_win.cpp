@@ -140,7 +140,9 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     if (m_bHideAtStart) {
         SetTimer(IDT_HIDE_AT_START, kHideAtStartMs);
     }
-    SetTimer(IDT_REFRESH, kRefreshMs);
+    // No clock: the link says when there is something new to show.
+    const HWND hWnd = m_hWnd;
+    g_deviceLink.SetChangeNotify([hWnd] { ::PostMessageA(hWnd, kLinkChanged, 0, 0); });
     return TRUE;
 }
 
@@ -294,12 +296,12 @@ void CRemotePanelDlg::SetUpTray() {
 }
 
 void CRemotePanelDlg::StoreLevels() {
-    g_deviceLink.m_nPosition = panel_logic::LevelByte(::GetScrollPos(m_barPosition.m_hWnd, SB_CTL));
-    g_deviceLink.m_nWidth = panel_logic::LevelByte(::GetScrollPos(m_barWidth.m_hWnd, SB_CTL));
+    g_deviceLink.SetLevels(panel_logic::LevelByte(::GetScrollPos(m_barPosition.m_hWnd, SB_CTL)),
+                           panel_logic::LevelByte(::GetScrollPos(m_barWidth.m_hWnd, SB_CTL)));
 }
 
 void CRemotePanelDlg::WarnIfNotDetected(panel_logic::PanelSound nHeardIfConnected) {
-    const bool bConnected = g_deviceLink.m_bConnected != 0;
+    const bool bConnected = g_deviceLink.IsConnected();
     if (!bConnected) {
         m_wndWarning.Show();
         SetTimer(IDT_HIDE_WARNING, kHideWarningMs);
@@ -310,17 +312,17 @@ void CRemotePanelDlg::WarnIfNotDetected(panel_logic::PanelSound nHeardIfConnecte
 }
 
 void CRemotePanelDlg::OnWindowButton() {
-    g_deviceLink.m_bWindowPending = 1;
+    g_deviceLink.PressButton(LinkButton::Window);
     WarnIfNotDetected();
 }
 
 void CRemotePanelDlg::OnLinesButton() {
-    g_deviceLink.m_bLinesPending = 1;
+    g_deviceLink.PressButton(LinkButton::Lines);
     WarnIfNotDetected();
 }
 
 void CRemotePanelDlg::OnOptionsButton() {
-    g_deviceLink.m_bOptionsPending = 1;
+    g_deviceLink.PressButton(LinkButton::Options);
     WarnIfNotDetected();
 }
 
@@ -334,10 +336,15 @@ void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
         const int nCurrent = ::GetScrollPos(hBar, SB_CTL);
         const std::optional<int> next = panel_logic::ScrollTo(
             static_cast<int>(nSBCode), static_cast<int>(nPos), nCurrent, nMin, nMax);
-        ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), TRUE);
+        // The bar repaints after the record has the level: the link sends
+        // while the screen is drawn, not after it.
+        ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), FALSE);
+        StoreLevels();
+        ::InvalidateRect(hBar, nullptr, FALSE);
         nSound = panel_logic::SoundOfScroll(static_cast<int>(nSBCode), nCurrent, nMin, nMax);
+    } else {
+        StoreLevels();
     }
-    StoreLevels();
     WarnIfNotDetected(nSound);
 }
 
@@ -382,7 +389,7 @@ bool CRemotePanelDlg::OnCommand(UINT nId) {
             return true;
         case ID_EXIT:
             m_bExiting = TRUE;
-            g_deviceLink.m_bStopRequest = 1;
+            g_deviceLink.RequestStop();
             SetTimer(IDT_CLOSE_RETRY, kCloseRetryMs);
             return true;
         case ID_HOTKEYS:
@@ -558,6 +565,7 @@ bool CRemotePanelDlg::OnSysCommand(UINT nId) {
 void CRemotePanelDlg::OnLButtonDown(LPARAM lParam) {
     if ((::GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0) {
         m_lblDebugInfo.ShowWindow(::IsWindowVisible(m_lblDebugInfo.m_hWnd) ? SW_HIDE : SW_SHOW);
+        RefreshDebugInfo();
         return;
     }
     Default();
@@ -574,7 +582,7 @@ bool CRemotePanelDlg::OnClose() {
         return false;
     }
     // Ends only once the link thread has finished; the retry timer asks again.
-    return g_deviceLink.m_bRunning == 0;
+    return !g_deviceLink.IsRunning();
 }
 
 void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
@@ -582,10 +590,6 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
         case IDT_HIDE_AT_START:
             KillTimer(IDT_HIDE_AT_START);
             ShowWindow(SW_HIDE);
-            break;
-        case IDT_REFRESH:
-            RefreshStatus();
-            RefreshDebugInfo();
             break;
         case IDT_CLOSE_RETRY:
             PostMessage(WM_CLOSE, 0, 0);
@@ -596,6 +600,13 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
         default:
             break;
     }
+}
+
+void CRemotePanelDlg::OnLinkChanged() {
+    // Taken first: a change from now on posts the next notice.
+    g_deviceLink.ChangeNotifyTaken();
+    RefreshStatus();
+    RefreshDebugInfo();
 }
 
 void CRemotePanelDlg::RefreshStatus() {
@@ -622,8 +633,8 @@ void CRemotePanelDlg::AnnounceConnection(bool bConnected) {
     }
     m_bAnnouncedConnected = bConnected;
     ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_lblStatus.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
-    RaiseUiaNotification(m_lblStatus.m_hWnd,
-                         panel_logic::ConnectionAnnouncement(bConnected, g_deviceLink.m_nPort));
+    RaiseUiaNotification(m_lblStatus.m_hWnd, panel_logic::ConnectionAnnouncement(
+                                                 bConnected, g_deviceLink.CurrentPort()));
 }
 
 void CRemotePanelDlg::ShowStatusLook(int nStatus) {
@@ -646,10 +657,12 @@ void CRemotePanelDlg::RefreshDebugInfo() {
         return;
     }
     // Copies taken under the record's lock: the label repaints after it is
-    // released, so the link thread never waits for a paint.
+    // released, so the link thread never waits for a paint. While searching,
+    // the scan's notices come every few hundred milliseconds; the reason
+    // shown moves on with the time.
     m_lblDebugInfo.SetText(panel_logic::DebugLine(g_deviceLink.GetDebugInfo(),
                                                   g_deviceLink.GetPortReasons(),
-                                                  g_deviceLink.m_bConnected != 0, m_nDebugTicks++));
+                                                  g_deviceLink.IsConnected(), ::GetTickCount()));
 }
 
 void CRemotePanelDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
@@ -681,6 +694,7 @@ void CRemotePanelDlg::OnPaintIconic() {
 }
 
 void CRemotePanelDlg::OnDestroy() {
+    g_deviceLink.SetChangeNotify(nullptr);
     g_hotKeySettings.UnregisterAll();
     g_mainWindowPos.SaveFrom(*this);
 }
@@ -715,6 +729,9 @@ LRESULT CRemotePanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_TIMER:
             OnTimer(static_cast<UINT_PTR>(wParam));
             break;
+        case kLinkChanged:
+            OnLinkChanged();
+            return 0;
         case WM_PAINT:
             if (::IsIconic(m_hWnd)) {
                 OnPaintIconic();

@@ -1,8 +1,8 @@
 // The remote panel: the program's main window, through which the user works
 // the magnifier. It runs modally on the UI thread for the whole life of the
 // program, mostly hidden behind its tray icon. It never touches the serial
-// port: button presses and bar positions go into g_deviceLink for the link
-// thread, and the connection state comes back on the 50 ms refresh timer.
+// port: button presses and bar positions go to g_deviceLink for the link
+// thread, and the link tells the panel when the connection state changed.
 // While Windows' high contrast is on it draws only in the system's colours,
 // and it follows a switch of it at once.
 #pragma once
@@ -29,17 +29,18 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The panel's timers.
     enum : UINT_PTR {
         IDT_HIDE_AT_START = 1001,  // 100 ms, once, unless started with "-show"
-        IDT_REFRESH = 1002,        // 50 ms, the status and debug labels
         IDT_CLOSE_RETRY = 1003,    // 100 ms, WM_CLOSE until the link thread has ended
         IDT_HIDE_WARNING = 1004,   // 1500 ms, takes the not-detected warning down
     };
     static constexpr UINT kHideAtStartMs = 100;
-    static constexpr UINT kRefreshMs = 50;
     static constexpr UINT kCloseRetryMs = 100;
     static constexpr UINT kHideWarningMs = 1500;
     // The tray icon's callback message and id (the id also names its menu).
     static constexpr UINT kTrayCallback = WM_APP + 10;
     static constexpr UINT kTrayId = IDR_TRAY_MENU;
+    // Posted by the link thread when its status or debug line changed; at
+    // most one waits in the queue.
+    static constexpr UINT kLinkChanged = WM_APP + 12;
     // The black frames stand this much wider than their control on every
     // side, in pixels at 96 dots per inch; they follow the screen's scale.
     static constexpr int kFrameMargin = 6;
@@ -74,7 +75,6 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblPositionTitle, m_lblWidthTitle, m_lblStatus, m_lblConnectionTitle;
     CPopupWarning m_wndWarning;
     CTextLabel m_lblDebugInfo;
-    unsigned m_nDebugTicks = 0;  // refreshes of the shown debug label
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
     CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
@@ -96,6 +96,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     bool OnSysCommand(UINT nId);
     void OnLButtonDown(LPARAM lParam);
     void OnTimer(UINT_PTR nIdEvent);
+    // kLinkChanged: the status and debug labels brought up to date.
+    void OnLinkChanged();
     // WM_CLOSE: true when the default processing (the end of the dialog) may run.
     bool OnClose();
     void OnPaintIconic();

@@ -162,41 +162,41 @@ class FakeSerialLine final : public ISerialPort {
 };
 
 // Runs the real link state machine on the test thread in virtual time: the
-// link's sleep moves the line's clock and fires the test's scripted actions
-// whose time has come (as if the user interface acted during that sleep).
+// link's waits move the line's clock to each scripted action in turn and run
+// it (as if the user interface acted during that wait); a wait the link may
+// be woken from ends as soon as an action has woken it.
 class VirtualLink {
   public:
     FakeSerialLine line;
     CDeviceLink link;
-    std::vector<std::int64_t> disconnectedAt;  // sleeps that began with m_bConnected clear
+    std::vector<std::int64_t> disconnectedAt;  // waits that began with the link not connected
+    std::vector<std::int64_t> waitsAt;         // every wait's start
 
     VirtualLink() {
         link.UsePort(&line);
-        link.UseSleep([this](int nMs) {
-            if (!link.m_bConnected) {
-                disconnectedAt.push_back(line.Now());
-            }
-            line.Advance(nMs);
-            for (std::size_t i = 0; i < m_actions.size(); ++i) {  // an action may add one
-                if (m_actions[i].second && m_actions[i].first <= line.Now()) {
-                    auto run = std::move(m_actions[i].second);
-                    m_actions[i].second = nullptr;
-                    run();
+        link.UseClock(
+            [this] { return line.Now(); },
+            [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {
+                waitsAt.push_back(line.Now());
+                if (!link.IsConnected()) {
+                    disconnectedAt.push_back(line.Now());
                 }
-            }
-            if (line.Now() > 60000) {
-                throw std::runtime_error("the link did not stop when asked");
-            }
-        });
+                for (RunDueActions(); line.Now() < nUntil && !fnWoken(); RunDueActions()) {
+                    line.Advance(static_cast<int>(std::min(nUntil, NextAction()) - line.Now()));
+                }
+                if (line.Now() > 60000) {
+                    throw std::runtime_error("the link did not stop when asked");
+                }
+            });
     }
 
-    // Runs fnAction at the end of the first sleep that reaches nAt.
+    // Runs fnAction at nAt, or at once when the link is busy then.
     void At(std::int64_t nAt, std::function<void()> fnAction) {
         m_actions.push_back({nAt, std::move(fnAction)});
     }
     // Runs the thread body until a stop requested at nStopAt.
     void RunUntil(std::int64_t nStopAt) {
-        At(nStopAt, [this] { link.m_bStopRequest = 1; });
+        At(nStopAt, [this] { link.RequestStop(); });
         link.Run();
     }
     // The lines the magnifier heard from nFrom on, texts only.
@@ -211,5 +211,24 @@ class VirtualLink {
     }
 
   private:
+    std::int64_t NextAction() const {
+        std::int64_t nNext = INT64_MAX;
+        for (const auto& [nAt, fn] : m_actions) {
+            if (fn && nAt > line.Now()) {
+                nNext = std::min(nNext, nAt);
+            }
+        }
+        return nNext;
+    }
+    void RunDueActions() {
+        for (std::size_t i = 0; i < m_actions.size(); ++i) {  // an action may add one
+            if (m_actions[i].second && m_actions[i].first <= line.Now()) {
+                auto run = std::move(m_actions[i].second);
+                m_actions[i].second = nullptr;
+                run();
+            }
+        }
+    }
+
     std::vector<std::pair<std::int64_t, std::function<void()>>> m_actions;
 };

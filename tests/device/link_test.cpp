@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "fake_serial_line.h"
 
@@ -53,7 +54,7 @@ TEST(Link, OnlyAWholeTimelyAnswerConnects) {
 }
 
 // What reaches a connected magnifier (on COM1 from 610 ms) for what the user
-// does at 1500 ms: each press followed by both levels, in lower-case
+// does at 1500 ms: at once, each press followed by both levels, in lower-case
 // two-digit hex, WINDOW, LINES, OPTIONS, then the levels, in one pass.
 TEST(Link, PressesAndLevelsOnTheWire) {
     struct Case {
@@ -63,37 +64,30 @@ TEST(Link, PressesAndLevelsOnTheWire) {
     } cases[] = {
         {"three buttons and both levels",
          [](VirtualLink& v) {
-             v.link.m_bOptionsPending = 1;
-             v.link.m_bLinesPending = 1;
-             v.link.m_bWindowPending = 1;
-             v.link.m_nPosition = 0x3f;
-             v.link.m_nWidth = 0xc8;
+             v.link.PressButton(LinkButton::Options);
+             v.link.PressButton(LinkButton::Lines);
+             v.link.PressButton(LinkButton::Window);
+             v.link.SetLevels(0x3f, 0xc8);
          },
          {"BW", "p3f", "wc8", "BL", "p3f", "wc8", "BO", "p3f", "wc8"}},
-        {"levels alone",
-         [](VirtualLink& v) {
-             v.link.m_nPosition = 5;
-             v.link.m_nWidth = 255;
-         },
-         {"p05", "wff"}},
+        {"levels alone", [](VirtualLink& v) { v.link.SetLevels(5, 255); }, {"p05", "wff"}},
         {"three presses before a cycle are one",
          [](VirtualLink& v) {
              for (int i = 0; i < 3; ++i) {
-                 v.link.m_bOptionsPending = 1;
+                 v.link.PressButton(LinkButton::Options);
              }
          },
          {"BO", "p80", "w80"}},
         {"a press while the last one goes out is the next one",
          [](VirtualLink& v) {
-             v.link.m_bWindowPending = 1;
-             v.At(v.line.Now() + 1, [&v] { v.link.m_bWindowPending = 1; });
+             v.link.PressButton(LinkButton::Window);
+             v.At(v.line.Now() + 1, [&v] { v.link.PressButton(LinkButton::Window); });
          },
          {"BW", "p80", "w80", "BW", "p80", "w80"}},
         {"a level moved and moved back, then the width alone",
          [](VirtualLink& v) {
-             v.link.m_nPosition = 7;
-             v.link.m_nPosition = 128;
-             v.link.m_nWidth = 171;
+             v.link.SetLevels(7, 128);
+             v.link.SetLevels(128, 171);
          },
          {"wab"}},
     };
@@ -103,6 +97,8 @@ TEST(Link, PressesAndLevelsOnTheWire) {
         v.At(1500, [&] { c.act(v); });
         v.RunUntil(2500);
         EXPECT_EQ(WithoutProbes(v.Heard(1500)), c.expected) << c.pszName;
+        EXPECT_EQ(v.line.heard.back().nTime - 50 * std::ssize(c.expected), 1450)
+            << c.pszName << ": not sent at once, 50 ms apart";
     }
 }
 
@@ -112,7 +108,7 @@ TEST(Link, ALostMagnifierIsFoundAgainFromCom1AndGetsBothLevels) {
     v.line.SetDevice(3, FakeSerialLine::Answer());
     v.line.SetMissing(3, 2000);
     v.line.SetDevice(3, FakeSerialLine::Answer(), 3000);
-    v.link.m_nPosition = 10;
+    v.link.SetLevels(10, 128);
     v.RunUntil(6000);
 
     ASSERT_FALSE(v.disconnectedAt.empty() || v.disconnectedAt.back() < 2000)
@@ -153,11 +149,11 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
         v.line.SetDevice(1, FakeSerialLine::Answer());
         c.fault(v.line);
         v.line.SetDevice(1, FakeSerialLine::Answer(), 4000);
-        v.At(2000, [&v] { v.link.m_bWindowPending = 1; });
+        v.At(2000, [&v] { v.link.PressButton(LinkButton::Window); });
         v.RunUntil(8000);
 
         EXPECT_EQ(WithoutProbes(v.Heard(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
-        EXPECT_EQ(v.link.m_bWindowPending, 0) << c.pszName;
+        EXPECT_FALSE(v.link.IsPending(LinkButton::Window)) << c.pszName;
     }
 }
 
@@ -192,20 +188,91 @@ TEST(Link, ScansCom1To4ThenTheListedPortsAndSaysWhyEachFailed) {
                               "COM7: connected", "COM9: missing"}));
 }
 
-TEST(Link, AStopAskedBeforeTheThreadRunsEndsItWithoutAScan) {
-    VirtualLink v;
-    v.link.m_bStopRequest = 1;
-    v.link.Run();  // throws when the link never stops
-    EXPECT_TRUE(v.line.opens.empty());
-    EXPECT_EQ(v.link.m_bRunning, 0);
+// While connected and idle the link sleeps from one keep-alive to the next,
+// a second apart; a stop wakes it from that sleep, from the start pause and
+// from the pause between scans at once, and a stop asked before the thread
+// runs ends it without a scan.
+TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
+    VirtualLink idle;
+    idle.line.SetDevice(1, FakeSerialLine::Answer());
+    idle.RunUntil(6000);
+    std::vector<std::int64_t> probes;
+    for (const auto& l : idle.line.heard) {
+        if (l.text == "?") {
+            probes.push_back(l.nTime);
+        }
+    }
+    ASSERT_GE(probes.size(), 5u) << "keep-alives while idle";
+    for (std::size_t i = 2; i < probes.size(); ++i) {
+        EXPECT_EQ(probes[i] - probes[i - 1], 1010) << "keep-alive " << i;
+    }
+    const auto nWaits = std::count_if(idle.waitsAt.begin(), idle.waitsAt.end(),
+                                      [&](auto t) { return t >= probes[1] && t < 6000; });
+    EXPECT_LE(nWaits, 2 * (6000 - probes[1]) / 1000 + 2) << "waits while idle";
+
+    struct Case {
+        const char* pszName;
+        int nDevicePort;
+        std::int64_t nStopAt;
+    } cases[] = {{"before the thread runs", 0, 0},
+                 {"in the start pause", 0, 200},
+                 {"between scans", 0, 1500},
+                 {"connected and idle", 1, 3000}};
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(c.nDevicePort, FakeSerialLine::Answer());
+        if (c.nStopAt == 0) {
+            v.link.RequestStop();
+        }
+        v.RunUntil(c.nStopAt);  // throws when the link never stops
+        EXPECT_EQ(v.line.Now(), c.nStopAt) << c.pszName;
+        EXPECT_EQ(v.line.opens.empty(), c.nStopAt < 500) << c.pszName;
+        EXPECT_FALSE(v.line.IsOpen() || v.link.IsRunning()) << c.pszName;
+    }
+}
+
+// The real thread on its real clock, asked from this thread (ThreadSanitizer
+// watches the wake path): a press made just after a pass, a second before
+// the next keep-alive, is on the wire within that pass's 150 ms.
+TEST(Link, APressFromTheUserInterfaceThreadWakesTheLinkThread) {
+    using namespace std::chrono;
+    FakeSerialLine line;  // its clock stands still: the device answers at once
+    line.SetDevice(1, FakeSerialLine::Answer());
+    CDeviceLink link;
+    link.UsePort(&line);
+    auto waitSent = [&link](CDeviceLink::Ticket nTicket, milliseconds limit) {
+        const auto end = steady_clock::now() + limit;
+        while (!link.IsSent(nTicket) && steady_clock::now() < end) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+        return link.IsSent(nTicket);
+    };
+    std::thread thread([&link] { link.Run(); });
+    const bool bLevelsSent = waitSent(link.SetLevels(1, 2), seconds(10));
+    const auto pressed = steady_clock::now();
+    const bool bPressSent = waitSent(link.PressButton(LinkButton::Lines), milliseconds(600));
+    const auto took = duration_cast<milliseconds>(steady_clock::now() - pressed).count();
+    link.RequestStop();
+    thread.join();
+    ASSERT_TRUE(bLevelsSent) << "the levels on connecting";
+    EXPECT_TRUE(bPressSent) << "the press after " << took << " ms";
+    Texts heard;
+    for (const auto& l : line.heard) {
+        heard.push_back(l.text);
+    }
+    EXPECT_EQ(WithoutProbes(heard), (Texts{"p01", "w02", "BL", "p01", "w02"}));
 }
 
 TEST(Link, ARecordIsFreedAtExitOnlyOnceItsThreadHasEnded) {
     auto* pLink = new CDeviceLink;
-    pLink->m_bRunning = 1;
-    EXPECT_FALSE(ReleaseAtExit(pLink));
-    pLink->SetStatusText("still here");  // ASan reports a use after free here
-    pLink->m_bRunning = 0;
+    bool bFreedWhileRunning = false;
+    pLink->UseClock([] { return 0; },
+                    [&](std::int64_t, const std::function<bool()>&) {
+                        bFreedWhileRunning = ReleaseAtExit(pLink);
+                        pLink->RequestStop();  // ASan reports a use after free here
+                    });
+    pLink->Run();
+    EXPECT_FALSE(bFreedWhileRunning);
     EXPECT_TRUE(ReleaseAtExit(pLink));
 }
 

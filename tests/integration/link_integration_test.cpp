@@ -16,37 +16,34 @@ TEST(LinkIntegration, FindsTheMagnifierOnCom3AndAPressReachesIt) {
     SimProcess magnifier;
     MapPorts({"", silent.LinkPath(), magnifier.LinkPath()});
     CDeviceLink link;
-    link.m_nPosition = 63;
-    link.m_nWidth = 200;
+    link.SetLevels(63, 200);
     LinkRunner runner(link);
 
-    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected != 0; }, 10s)) << "connected";
-    EXPECT_EQ(link.m_nPort, 3);
+    ASSERT_TRUE(WaitFor([&] { return link.IsConnected(); }, 10s)) << "connected";
+    EXPECT_EQ(link.CurrentPort(), 3);
     EXPECT_EQ(silent.Commands(), std::vector<std::string>{"?"}) << "COM2 probed once";
     const int levels = magnifier.WaitForLine("wc8", 5s);
     ASSERT_GE(levels, 0) << "the levels on connecting";
-    link.m_bWindowPending = 1;
+    link.PressButton(LinkButton::Window);
     ASSERT_GE(magnifier.WaitForLine("wc8", 5s, levels + 1), 0) << "the press and its levels";
     auto after = magnifier.Commands(levels);
     after.erase(std::remove(after.begin(), after.end(), "?"), after.end());  // a keep-alive
     after.resize(3);
     EXPECT_EQ(after, (std::vector<std::string>{"BW", "p3f", "wc8"}));
     EXPECT_TRUE(runner.Stop());
-    EXPECT_FALSE(link.m_port.IsOpen());
 }
 
 TEST(LinkIntegration, AnUnplugIsNoticedAndAReplugGetsThePressMadeMeanwhile) {
     SimProcess magnifier;
     MapPorts({magnifier.LinkPath()});
     CDeviceLink link;
-    link.m_nPosition = 10;
-    link.m_nWidth = 255;
+    link.SetLevels(10, 255);
     LinkRunner runner(link);
     ASSERT_GE(magnifier.WaitForLine("wff", 10s), 0) << "connected, levels sent";
 
     magnifier.Control("unplug");
-    ASSERT_TRUE(WaitFor([&] { return link.m_bConnected == 0; }, 10s)) << "the unplug noticed";
-    link.m_bLinesPending = 1;
+    ASSERT_TRUE(WaitFor([&] { return !link.IsConnected(); }, 10s)) << "the unplug noticed";
+    link.PressButton(LinkButton::Lines);
     magnifier.Control("replug");
     const int replugged = magnifier.WaitForLine("# replugged " + magnifier.LinkPath(), 5s);
     ASSERT_GE(replugged, 0);
@@ -69,10 +66,11 @@ TEST(LinkIntegration, APressCutShortByAnUnplugGoesOutOnceAfterTheReplug) {
 
     magnifier.Control("stall on");
     ASSERT_GE(magnifier.WaitForLine("# stall on", 5s), 0);
-    link.m_bWindowPending = 1;
-    ASSERT_TRUE(WaitFor([&] { return link.m_bWindowPending == 0; }, 5s)) << "the press taken";
+    link.PressButton(LinkButton::Window);
+    ASSERT_TRUE(WaitFor([&] { return !link.IsPending(LinkButton::Window); }, 5s))
+        << "the press taken";
     magnifier.Control("unplug");
-    ASSERT_TRUE(WaitFor([&] { return link.m_bWindowPending != 0; }, 10s))
+    ASSERT_TRUE(WaitFor([&] { return link.IsPending(LinkButton::Window); }, 10s))
         << "the press that did not go out back in the record";
     magnifier.Control("stall off");
     magnifier.Control("replug");

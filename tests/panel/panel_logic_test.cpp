@@ -36,10 +36,10 @@ TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255) {
 TEST(PanelDebugLabel, WhileNoneAnswersThePortsReasonsTakeTurnsForAbout2s) {
     const std::vector<std::string> reasons = {"COM1: missing (12:03:04)", "COM2: no answer"};
     const std::pair<unsigned, std::string> shown[] = {
-        {0, reasons[0]}, {39, reasons[0]}, {40, reasons[1]}, {80, reasons[0]}};
-    for (const auto& [nTick, strShown] : shown) {
-        EXPECT_EQ(panel_logic::DebugLine("probe", reasons, false, nTick), strShown) << nTick;
+        {0, reasons[0]}, {1999, reasons[0]}, {2000, reasons[1]}, {4000, reasons[0]}};
+    for (const auto& [nMs, strShown] : shown) {
+        EXPECT_EQ(panel_logic::DebugLine("probe", reasons, false, nMs), strShown) << nMs;
     }
-    EXPECT_EQ(panel_logic::DebugLine("probe", reasons, true, 40), "probe") << "connected";
-    EXPECT_EQ(panel_logic::DebugLine("probe", {}, false, 40), "probe") << "no port tried";
+    EXPECT_EQ(panel_logic::DebugLine("probe", reasons, true, 2000), "probe") << "connected";
+    EXPECT_EQ(panel_logic::DebugLine("probe", {}, false, 2000), "probe") << "no port tried";
 }

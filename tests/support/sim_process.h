@@ -82,15 +82,15 @@ class LinkRunner {
               m_bFinished = true;
           }) {}
     ~LinkRunner() { Stop(); }
-    // True when the thread ended within 20 s with m_bRunning clear.
+    // True when the thread ended within 20 s with its running flag clear.
     bool Stop() {
-        m_link.m_bStopRequest = 1;
+        m_link.RequestStop();
         const bool bInTime =
             WaitFor([this] { return m_bFinished.load(); }, std::chrono::seconds(20));
         if (m_thread.joinable()) {
             m_thread.join();
         }
-        return bInTime && !m_link.m_bRunning;
+        return bInTime && !m_link.IsRunning();
     }
     std::thread::native_handle_type NativeHandle() { return m_thread.native_handle(); }
 

@@ -15,6 +15,7 @@
 #include "framework/message_box.h"
 #include "framework/window_dpi.h"
 #include "panel/remote_panel_dlg_win.h"
+#include "panel_fixture.h"
 #include "pixels.h"
 #include "window_checks.h"
 
@@ -52,28 +53,18 @@ bool SamePixels(const ClientPixels& a, const ClientPixels& b) {
     return bSame;
 }
 
-class Contrast : public ::testing::Test {
+class Contrast : public Panel {
   protected:
     void SetUp() override {
         std::transform(kElements, kElements + kCount, m_saved, ::GetSysColor);
         ::SetCursorPos(0, 0);  // no hover, and no tooltip over the panel
-        g_deviceLink.m_bConnected = 0;
-        g_deviceLink.SetStatus(LINK_STARTING);
-        SetMessageBoxFunction(
-            [](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
-        m_panel.m_bHideAtStart = FALSE;
-        SetMainWnd(&m_panel);
-        ASSERT_TRUE(m_panel.Create());
-        m_panel.ShowWindow(SW_SHOW);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(m_panel) != FALSE; })) << "panel shown";
+        Panel::SetUp();
+        Open();
     }
     void TearDown() override {
         SetHighContrastOverride(std::nullopt);
         ::SetSysColors(kCount, kElements, m_saved);
-        m_panel.DestroyWindow();
-        SetMainWnd(nullptr);
-        SetMessageBoxFunction(nullptr);
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvane");
+        Panel::TearDown();
     }
     // As the system switches it: the new setting, then its broadcast.
     static void Switch(bool bOn) {
@@ -92,7 +83,6 @@ class Contrast : public ::testing::Test {
         ExpectLook(m_panel.m_btnLines, RGB(180, 220, 255), m_saved[3], pszWhen);
     }
 
-    CRemotePanelDlg m_panel;
     COLORREF m_saved[kCount] = {};
 };
 

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -32,6 +31,7 @@
 #include "panel/connection_dlg_win.h"
 #include "panel/panel_sound_win.h"
 #include "panel/remote_panel_dlg_win.h"
+#include "panel_fixture.h"
 #include "pixels.h"
 #include "window_checks.h"
 
@@ -95,15 +95,15 @@ TEST(SerialPort, OpensOnlyWhatIsThereAndExchangesBytes) {
 TEST(LinkThread, ConnectsOnCom3PastAMissingAndASilentPortAndStops) {
     CDeviceLink link;
     std::thread thread([&link] { link.Run(); });
-    const bool bConnected = WaitFor([&] { return link.m_bConnected != 0; }, 30000);
+    const bool bConnected = WaitFor([&] { return link.IsConnected(); }, 30000);
     if (bConnected) {
-        link.m_bWindowPending = 1;
+        link.PressButton(LinkButton::Window);
     }
     const bool bPressed = WaitFor([] { return SimLogged("TAVREL_SIM_LOG", "BW"); }, kDeadlineMs);
-    link.m_bStopRequest = 1;
+    link.RequestStop();
     thread.join();
     ASSERT_TRUE(bConnected) << "not connected; last probe: " << link.GetDebugInfo();
-    EXPECT_EQ(link.m_nPort, 3);
+    EXPECT_EQ(link.CurrentPort(), 3);
     EXPECT_TRUE(SimLogged("TAVREL_SILENT_LOG", "?")) << "COM2 was not probed";
     EXPECT_TRUE(bPressed) << "BW on the simulator's log";
     std::string strStatus;
@@ -114,13 +114,7 @@ TEST(LinkThread, ConnectsOnCom3PastAMissingAndASilentPortAndStops) {
 
 // ---- the registry ----
 
-constexpr const char* kProductKey = "Software\\Quorvane";
 constexpr const char* kHotKeysKey = "Software\\Quorvane\\Tavrel Plus Remote\\HotKeys";
-
-void RemoveSettings() {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, kProductKey);
-}
 
 void Store(const char* pszName, DWORD dwType, const std::string& strData) {
     HKEY hKey = nullptr;
@@ -185,35 +179,6 @@ bool ShellHasIcon(HWND hWnd, UINT uId) {
     nid.uID = uId;
     return ::Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
 }
-
-class Panel : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        RemoveSettings();
-        g_deviceLink.m_bConnected = 0;
-        g_deviceLink.SetStatus(LINK_STARTING);
-        SetMessageBoxFunction([this](HWND, const std::string& strText, const std::string&, UINT) {
-            m_boxes.push_back(strText);
-            return IDOK;
-        });
-    }
-    void Open() {
-        m_panel.m_bHideAtStart = FALSE;
-        SetMainWnd(&m_panel);
-        ASSERT_TRUE(m_panel.Create());
-        m_panel.ShowWindow(SW_SHOW);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(m_panel) != FALSE; })) << "panel shown";
-    }
-    void TearDown() override {
-        m_panel.DestroyWindow();
-        SetMainWnd(nullptr);
-        SetMessageBoxFunction(nullptr);
-        RemoveSettings();
-    }
-
-    CRemotePanelDlg m_panel;
-    std::vector<std::string> m_boxes;
-};
 
 // Closes the Setup Hot Keys dialog from inside its modal loop: OK as a
 // message (Wine may drop a click), Cancel once 10 s have passed without it.
@@ -569,10 +534,7 @@ std::size_t Raised(DWORD dwEvent, HWND hWnd) {
 void Publish(int nStatus, const char* pszText) {
     g_deviceLink.SetStatusText(pszText);
     g_deviceLink.SetStatus(nStatus);
-    ASSERT_TRUE(WaitFor([] {
-        std::lock_guard<std::mutex> lock(g_deviceLink.m_lock);
-        return !g_deviceLink.m_bStatusChanged;
-    })) << pszText;
+    ASSERT_TRUE(WaitFor([] { return !g_deviceLink.IsStatusUnread(); })) << pszText;
 }
 
 TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeOfLink) {
@@ -585,7 +547,7 @@ TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeO
     const HWND hWindow = m_panel.m_btnWindow, hBar = m_panel.m_barWidth;
     m_panel.SendMessage(WM_COMMAND, ID_SOUNDS);
     ::SendMessageA(hWindow, BM_CLICK, 0, 0);
-    g_deviceLink.m_bConnected = 1;
+    g_deviceLink.SetConnected(true);
     ::SendMessageA(hWindow, BM_CLICK, 0, 0);
     ::SetScrollPos(hBar, SB_CTL, 255, FALSE);
     m_panel.SendMessage(WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(hBar));

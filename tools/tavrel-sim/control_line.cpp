@@ -256,8 +256,8 @@ bool ParseControlLine(std::string_view line, ControlCommand& out, std::string& e
         return ParseNumber(NextWord(rest), kMaxFloodRate, out.rate, "flood rate", error) &&
                ExpectEnd(rest, "flood RATE", error);
     }
-    if (word == "pace" || word == "stall") {
-        out.kind = word == "pace" ? Kind::Pace : Kind::Stall;
+    if (word == "pace" || word == "stall" || word == "first") {
+        out.kind = word == "pace" ? Kind::Pace : word == "stall" ? Kind::Stall : Kind::First;
         std::string_view setting = NextWord(rest);
         if (setting != "on" && setting != "off") {
             error = std::string(word) + " needs on or off";

@@ -37,6 +37,7 @@ struct ControlCommand {
         Flood,       // rate: unsolicited bytes per second, 0 stops
         Pace,        // on: output paced at the wire rate
         Stall,       // on: the host's output is held in its terminal (writes block)
+        First,       // on: the first byte of each host command is logged as it arrives
         Unplug,      //
         Replug,      // path: empty for the last one
         Status,      //

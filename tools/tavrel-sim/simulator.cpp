@@ -156,6 +156,7 @@ Control commands (one per line; TEXT takes the escapes \r \n \t \\ \xHH):
   chatter off                stop that
   flood RATE                 send digits unasked at RATE bytes per second (0 stops)
   pace on|off                pace all output at 9600 baud (1.04 ms a byte)
+  first on|off               log "# first byte" when a command's first byte arrives
   stall on|off               stop taking the host's bytes: its writes find no
                              room and never complete (kept across replugs)
   unplug                     remove the link and close the terminal
@@ -464,6 +465,10 @@ void Simulator::Execute(const ControlCommand& command) {
             m_nextSlot = now;
             Log(command.on ? "# pace on" : "# pace off");
             break;
+        case Kind::First:
+            m_logFirstByte = command.on;
+            Log(command.on ? "# first on" : "# first off");
+            break;
         case Kind::Stall:
             m_stall = command.on;
             if (!IsPlugged() || ApplyStall()) {
@@ -514,6 +519,9 @@ void Simulator::ReadHost() {
         }
         if (n <= 0) {
             return;
+        }
+        if (m_logFirstByte && m_hostInput.empty()) {
+            Log("# first byte");  // of the command that follows, as it arrived
         }
         m_hostInput.append(buffer, static_cast<std::size_t>(n));
     }

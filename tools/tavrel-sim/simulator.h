@@ -142,6 +142,7 @@ class Simulator {
     Clock::time_point m_nextFloodTick;
     std::uint8_t m_floodByte = 0;
     bool m_pace = false;
+    bool m_logFirstByte = false;
     Clock::time_point m_nextSlot;  // earliest time of the next paced byte
     bool m_outputBlocked = false;  // the master refused bytes: wait for POLLOUT
     bool m_stall = false;          // the host's writes are held (stall on)

@@ -11,14 +11,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kTick = std::chrono::milliseconds(10);
 
-CDeviceLink::Flag& PendingFlag(CDeviceLink& link, CtlAction action) {
+LinkButton ButtonOf(CtlAction action) {
     switch (action) {
         case CtlAction::Lines:
-            return link.m_bLinesPending;
+            return LinkButton::Lines;
         case CtlAction::Options:
-            return link.m_bOptionsPending;
+            return LinkButton::Options;
         default:
-            return link.m_bWindowPending;
+            return LinkButton::Window;
     }
 }
 
@@ -60,7 +60,7 @@ std::string DescribeStatus(int status, const std::string& text, int port) {
 // Asks the thread to stop (also before it has started) and waits until it
 // has returned.
 void StopLink(CDeviceLink& link, std::thread& thread) {
-    link.m_bStopRequest = 1;
+    link.RequestStop();
     thread.join();
 }
 
@@ -90,8 +90,8 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
               const std::atomic<bool>& interrupted) {
     // Levels are state: set before the link starts so the magnifier never sees
     // an intermediate value.
-    link.m_nPosition = static_cast<std::uint8_t>(options.position);
-    link.m_nWidth = static_cast<std::uint8_t>(options.width);
+    CDeviceLink::Ticket lastAsked = link.SetLevels(static_cast<std::uint8_t>(options.position),
+                                                   static_cast<std::uint8_t>(options.width));
 
     std::thread thread([&link] { LinkThreadProc(&link); });
 
@@ -103,16 +103,13 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
     const bool sendsSomething = !options.presses.empty() || options.levelsGiven;
     std::string lastShown;
     size_t nextPress = 0;
-    CDeviceLink::Flag* lastPress = nullptr;
-    bool marked = false;
-    unsigned cycleMark = 0;
     bool done = false;
     int exitCode = kExitOk;
 
     for (;;) {
         std::string text;
         int status = 0;
-        const int port = link.m_nPort;
+        const int port = link.CurrentPort();
         if (link.GetStatus(text, status)) {
             const std::string shown = DescribeStatus(status, text, port);
             if (shown != lastShown) {
@@ -127,32 +124,24 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
             }
             break;
         }
-        if (link.m_bConnected) {
+        if (link.IsConnected()) {
             // The time to find the magnifier again after a loss, with
             // presses still to go out, is --timeout too.
             deadline = Clock::now() + timeout;
-            // Presses are events: one at a time, each once the previous is taken.
-            if (lastPress == nullptr || *lastPress == 0) {
+            // Presses are events: one at a time, each once the previous
+            // one (or the levels) is on the wire, so that two of one button
+            // are two presses.
+            if (!sendsSomething) {
+                done = true;
+            } else if (!done && link.IsSent(lastAsked)) {
                 if (nextPress < options.presses.size()) {
                     const CtlAction action = options.presses[nextPress++];
-                    lastPress = &PendingFlag(link, action);
-                    *lastPress = 1;
+                    lastAsked = link.PressButton(ButtonOf(action));
                     out << "Pressing " << PressName(action) << std::endl;
-                } else if (!done) {
-                    if (!sendsSomething) {
-                        done = true;
-                    } else if (!marked) {
-                        cycleMark = link.m_nPollCycles;
-                        marked = true;
-                    } else if (link.m_nPollCycles != cycleMark) {
-                        // A whole cycle has passed since the last press was
-                        // taken: it and both levels are on the wire.
-                        done = true;
-                    }
-                    if (done && sendsSomething) {
-                        out << "Sent; position " << options.position << ", width " << options.width
-                            << std::endl;
-                    }
+                } else {
+                    done = true;
+                    out << "Sent; position " << options.position << ", width " << options.width
+                        << std::endl;
                 }
             }
             if (done && !options.watch) {
@@ -169,7 +158,7 @@ int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, s
     std::string text;
     int status = 0;
     if (link.GetStatus(text, status)) {
-        const std::string shown = DescribeStatus(status, text, link.m_nPort);
+        const std::string shown = DescribeStatus(status, text, link.CurrentPort());
         if (shown != lastShown) {
             out << shown << std::endl;
         }

@@ -141,7 +141,7 @@ class Simulator:
 
     def settled(self, mark):
         """The commands after mark once a keep-alive probe has followed them:
-        each poll cycle sends what is queued before the probe comes round."""
+        the link sends what is asked at once, the probe only after a quiet second."""
         start = len(self.commands(probes=True))
         poll("a keep-alive probe", lambda: "?" in self.commands(probes=True)[start:])
         return self.since(mark)

@@ -13,6 +13,7 @@
 //   front CLASS       brings the first top-level window of CLASS to the front
 //   has CLASS         "ok" while there is a top-level window of CLASS
 //   press ID          clicks the panel's button ID (BM_CLICK)
+//   rect ID           "LEFT TOP RIGHT BOTTOM" of the panel's control ID on the screen
 //   cmd ID            posts the menu command ID to the panel
 //   focus ID          gives the panel's control ID the focus
 //   focused           the id of the panel's control that has the focus
@@ -123,6 +124,12 @@ std::string Answer(const std::string& strLine) {
     if (strVerb == "press" && hPanel != nullptr) {
         ::PostMessageA(::GetDlgItem(hPanel, nId), BM_CLICK, 0, 0);
         return "ok";
+    }
+    if (strVerb == "rect" && hPanel != nullptr) {
+        RECT rc = {};
+        ::GetWindowRect(::GetDlgItem(hPanel, nId), &rc);
+        return std::to_string(rc.left) + ' ' + std::to_string(rc.top) + ' ' +
+               std::to_string(rc.right) + ' ' + std::to_string(rc.bottom);
     }
     if (strVerb == "cmd" && hPanel != nullptr) {
         ::PostMessageA(hPanel, WM_COMMAND, static_cast<WPARAM>(nId), 0);
