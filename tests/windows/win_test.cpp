@@ -465,14 +465,37 @@ TEST_F(Panel, ScreenReadersNameEveryControlAsItIsSeenAndTabFollowsTheScreen) {
     EXPECT_EQ(SpokenName(m_panel.m_barWidth, none), "WIDTH");
     EXPECT_EQ(SpokenName(m_panel.m_barPosition, names), "Position");
     EXPECT_EQ(SpokenName(m_panel.m_lblStatus, names), "Connection Status");
-    const char* rows[] = {"Popup Window",
-                          "Window Button",
-                          "Lines Button",
-                          "Options Button",
-                          "Position Slider Decrease",
-                          "Position Slider Increase",
-                          "Width Slider Decrease",
-                          "Width Slider Increase"};
+    // A row reads as the visible group box around its key list, and the
+    // visible text on the list's line inside it (Decrease, Increase), if any.
+    const auto rowSeen = [&](HWND hKey) {
+        RECT rcKey = {}, rcGroup = {}, rc = {}, rcCommon = {};
+        ::GetWindowRect(hKey, &rcKey);
+        std::string strGroup, strLabel;
+        for (int nPass = 0; nPass < 2; ++nPass) {
+            for (HWND h = ::GetWindow(setup, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+                const LONG nStyle = ::GetWindowLongA(h, GWL_STYLE);
+                ::GetWindowRect(h, &rc);
+                if ((nStyle & WS_VISIBLE) == 0) {
+                    continue;
+                }
+                if (nPass == 0 && ClassOf(h) == "Button" && (nStyle & BS_TYPEMASK) == BS_GROUPBOX &&
+                    ::IntersectRect(&rcCommon, &rc, &rcKey)) {
+                    strGroup = TextOf(h);
+                    rcGroup = rc;
+                } else if (nPass == 1 && ClassOf(h) == "Static" && rc.top == rcKey.top &&
+                           ::IntersectRect(&rcCommon, &rc, &rcGroup)) {
+                    strLabel = " " + TextOf(h);
+                }
+            }
+        }
+        return strGroup + strLabel;
+    };
+    std::string rows[kHotKeyCount];
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        rows[i] = rowSeen(setup.m_cboKey[i]);
+    }
+    EXPECT_EQ(rows[1], "Window Button");
+    EXPECT_EQ(rows[4], "Position Slider Decrease");
     for (int i = 0; i < kHotKeyCount; ++i) {
         EXPECT_EQ(SpokenName(setup.m_cboKey[i], none), std::string(rows[i]) + " key");
         EXPECT_EQ(SpokenName(setup.m_cboKey[i], names), std::string(rows[i]) + " key");
