@@ -142,13 +142,19 @@ def presses(r, sim, xt, args, out):
     rng, keys, clicks, lost, pos = random.Random(1), [], [], 0, 63
     for k in range(args.presses):
         key, pos = ("ctrl+F12", pos + 1) if k % 2 == 0 else ("ctrl+F11", pos - 1)
-        for results, act, command in ((keys, lambda: xt.key(key), f"p{pos:02x}"),
-                                      (clicks, lambda: xt.click((x0 + x1) // 2,
-                                                                (y0 + y1) // 2), "BW")):
-            time.sleep(rng.uniform(0.05, 0.6))  # anywhere in a poll cycle or a keep-alive
+        for results, act, command, sent in ((keys, lambda: xt.key(key), f"p{pos:02x}", 1),
+                                            (clicks, lambda: xt.click((x0 + x1) // 2,
+                                                                      (y0 + y1) // 2), "BW", 3)):
+            # Each press on a line at rest: after the magnifier's 50 ms pause
+            # that follows the last command, anywhere up to and past the
+            # keep-alive probe a quiet second brings (a press made during the
+            # pause waits for its end, as the magnifier needs).
+            time.sleep(rng.uniform(0.05, 1.5))
+            mark = sim.mark()
             got = to_wire(sim, act, command)
             lost += got is None
             results.append(got or (None, None))
+            e2e.poll("the press's levels", lambda: got is None or len(sim.since(mark)) >= sent)
     for name, results in (("hot key", keys), ("click", clicks)):
         for part, what in ((0, "first byte"), (1, "whole command")):
             out[f"{name} to the {what}, p50/p90/p99/max"] = percentiles(
