@@ -21,3 +21,11 @@ bool IsHighContrastOn() {
 void SetHighContrastOverride(std::optional<bool> bOn) {
     g_highContrastOverride = bOn;
 }
+
+COLORREF LabelTextColor() {
+    return ::GetSysColor(IsHighContrastOn() ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
+}
+
+COLORREF LabelBackColor() {
+    return ::GetSysColor(IsHighContrastOn() ? COLOR_WINDOW : COLOR_BTNFACE);
+}

@@ -3,6 +3,8 @@
 // for what they can read.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 
 // SystemParametersInfo(SPI_GETHIGHCONTRAST) with HCF_HIGHCONTRASTON, unless
@@ -13,3 +15,9 @@ bool IsHighContrastOn();
 // answer again). For systems that cannot switch high contrast on, as Wine,
 // and for the tests. User-interface thread only.
 void SetHighContrastOverride(std::optional<bool> bOn);
+
+// Labels on the window's own ground: in the window's text and background
+// colours while high contrast is on, in the buttons' (the dialogs' face)
+// otherwise.
+COLORREF LabelTextColor();
+COLORREF LabelBackColor();

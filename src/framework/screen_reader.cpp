@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <oleacc.h>
+#include <oleauto.h>
 
 #include <utility>
 #include <vector>
@@ -40,6 +41,37 @@ std::wstring Wide(const std::string& str) {
         ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, wide.data(), nLength);
     }
     return wide.data();
+}
+
+// The two functions of uiautomationcore.dll, with the element provider
+// (IRawElementProviderSimple) taken by its IUnknown.
+using HostProviderFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+using RaiseNotificationFn = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
+constexpr int kNotificationKindOther = 4;          // NotificationKind_Other
+constexpr int kProcessingImportantMostRecent = 1;  // NotificationProcessing_ImportantMostRecent
+constexpr DWORD kSearchSystem32 = 0x00000800;      // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+struct UiaFunctions {
+    HostProviderFn pHostProvider = nullptr;
+    RaiseNotificationFn pRaise = nullptr;
+};
+
+template <typename Fn>
+Fn Lookup(HMODULE hModule, const char* pszName) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
+}
+
+// Loaded once, from the system folder only, and kept for the program's life.
+const UiaFunctions& Uia() {
+    static const UiaFunctions s_uia = [] {
+        UiaFunctions uia;
+        if (HMODULE hModule = ::LoadLibraryExA("uiautomationcore.dll", nullptr, kSearchSystem32)) {
+            uia.pHostProvider = Lookup<HostProviderFn>(hModule, "UiaHostProviderFromHwnd");
+            uia.pRaise = Lookup<RaiseNotificationFn>(hModule, "UiaRaiseNotificationEvent");
+        }
+        return uia;
+    }();
+    return s_uia;
 }
 
 bool Annotate(HWND hWnd, Annotation what, const std::string& strText) {
@@ -79,4 +111,24 @@ bool HideFromScreenReaders(HWND hWnd) {
 
 void SetAnnotationFunction(AnnotationFn fn) {
     Replacement() = std::move(fn);
+}
+
+void RaiseUiaNotification(HWND hWnd, const std::string& strText) {
+    const UiaFunctions& uia = Uia();
+    if (uia.pHostProvider == nullptr || uia.pRaise == nullptr) {
+        return;
+    }
+    IUnknown* pProvider = nullptr;
+    if (FAILED(uia.pHostProvider(hWnd, &pProvider)) || pProvider == nullptr) {
+        return;
+    }
+    BSTR bstrText = ::SysAllocString(Wide(strText).c_str());
+    BSTR bstrActivity = ::SysAllocString(L"Tavrel Plus Remote connection");
+    if (bstrText != nullptr && bstrActivity != nullptr) {
+        uia.pRaise(pProvider, kNotificationKindOther, kProcessingImportantMostRecent, bstrText,
+                   bstrActivity);
+    }
+    ::SysFreeString(bstrText);
+    ::SysFreeString(bstrActivity);
+    pProvider->Release();
 }

@@ -61,15 +61,6 @@ StatusLook StatusLookOf(int nStatus, const std::string& strStatus,
     return {"NONE", RGB_BLACK, RGB_RED};
 }
 
-std::optional<StatusLook> RefreshStatusLook(bool bChanged, int nStatus,
-                                            const std::string& strStatus,
-                                            const SystemColors* pHighContrast) {
-    if (!bChanged) {
-        return std::nullopt;
-    }
-    return StatusLookOf(nStatus, strStatus, pHighContrast);
-}
-
 bool IsSwallowedKey(unsigned nVirtKey) {
     switch (nVirtKey) {
         case KEY_RETURN:

@@ -88,12 +88,6 @@ StatusLook InitialStatusLook(const SystemColors* pHighContrast = nullptr);
 // text is in the highlight colours and "NONE" in the window colours.
 StatusLook StatusLookOf(int nStatus, const std::string& strStatus,
                         const SystemColors* pHighContrast = nullptr);
-// What a refresh tick does to the label: the look for the status when the
-// link reports a change since the last tick, nothing otherwise (the label
-// keeps what it shows and is not repainted).
-std::optional<StatusLook> RefreshStatusLook(bool bChanged, int nStatus,
-                                            const std::string& strStatus,
-                                            const SystemColors* pHighContrast = nullptr);
 
 // Virtual-key codes of the keys the panel swallows (the system's VK_ values),
 // and the message they come in (WM_KEYDOWN).

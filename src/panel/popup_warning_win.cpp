@@ -18,9 +18,8 @@ BOOL CPopupWarning::OnInitDialog() {
 }
 
 void CPopupWarning::ApplyColors(BOOL bRedraw) {
-    const bool bHighContrast = IsHighContrastOn();
-    m_label.SetTextColor(::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_BTNTEXT), FALSE);
-    m_label.SetBkColor(::GetSysColor(bHighContrast ? COLOR_WINDOW : COLOR_BTNFACE), bRedraw);
+    m_label.SetTextColor(LabelTextColor(), FALSE);
+    m_label.SetBkColor(LabelBackColor(), bRedraw);
 }
 
 void CPopupWarning::Show() {

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,7 +20,6 @@
 #include "panel/connection_dlg_win.h"
 #include "panel/panel_logic.h"
 #include "panel/panel_sound_win.h"
-#include "panel/uia_notification_win.h"
 
 namespace {
 
@@ -152,12 +152,9 @@ void CRemotePanelDlg::SetUpLabels() {
         pTitle->SetFontFace("Arial", 18, FALSE);
         pTitle->m_bTransparent = TRUE;
     }
-    const panel_logic::StatusLook look = panel_logic::InitialStatusLook();
-    m_lblStatus.SetTextColor(ToColorRef(look.crText), FALSE);
-    m_lblStatus.SetBkColor(ToColorRef(look.crBack), FALSE);
+    // Its colours and text come with the panel's contrast (ApplyContrast).
     m_lblStatus.SetFontBold(TRUE, FALSE);
     m_lblStatus.SetFontFace("Arial", 11, FALSE);
-    m_lblStatus.SetText(look.strText);
     m_lblConnectionTitle.SetFontBold(TRUE, FALSE);
     m_lblConnectionTitle.SetFontFace("Arial", 11, FALSE);
     m_lblConnectionTitle.m_bTransparent = TRUE;
@@ -223,6 +220,11 @@ void CRemotePanelDlg::SetButtonColors() {
     }
 }
 
+std::array<CTextLabel*, 5> CRemotePanelDlg::Frames() {
+    return {&m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame, &m_lblLinesFrame,
+            &m_lblOptionsFrame};
+}
+
 void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
     // Each bar and button stands on a black rectangle a margin wider.
     const std::pair<CWnd*, CTextLabel*> frames[] = {
@@ -240,23 +242,20 @@ void CRemotePanelDlg::SetUpFrames(UINT nDpi) {
 }
 
 void CRemotePanelDlg::ApplyContrast(BOOL bRedraw) {
-    const bool bHighContrast = IsHighContrastOn();
     // The labels' text in the window text's colour while high contrast is
     // on (the titles stay transparent, on the window's colour then, so the
     // frames beneath them keep their edges); otherwise in the button text's
     // colour, as they start.
     for (CTextLabel* pLabel :
          {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblConnectionTitle, &m_lblDebugInfo}) {
-        pLabel->SetTextColor(::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_BTNTEXT),
-                             FALSE);
-        pLabel->SetBkColor(::GetSysColor(bHighContrast ? COLOR_WINDOW : COLOR_BTNFACE), FALSE);
+        pLabel->SetTextColor(LabelTextColor(), FALSE);
+        pLabel->SetBkColor(LabelBackColor(), FALSE);
     }
     // A change of the system's colours resets the buttons to the system's;
     // with high contrast off they take their own again (with it on they
     // draw in the system's whatever they hold).
     SetButtonColors();
-    for (CTextLabel* pFrame : {&m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
-                               &m_lblLinesFrame, &m_lblOptionsFrame}) {
+    for (CTextLabel* pFrame : Frames()) {
         pFrame->SetBkColor(FrameColor(), FALSE);
     }
     ShowStatusLook(m_nShownStatus);
@@ -276,13 +275,12 @@ void CRemotePanelDlg::SetUpBars() {
 
 void CRemotePanelDlg::NameForScreenReaders() {
     // The bars would be named after their titles by the template's order
-    // alone; the status is named after its title and tells its text as value.
+    // alone; the status is named after its title and tells its text as value
+    // (SetStatusLook).
     SetAccessibleName(m_barPosition.m_hWnd, "Position");
     SetAccessibleName(m_barWidth.m_hWnd, "Width");
     SetAccessibleName(m_lblStatus.m_hWnd, "Connection Status");
-    SetAccessibleValue(m_lblStatus.m_hWnd, m_lblStatus.GetWindowText());
-    for (CTextLabel* pFrame : {&m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
-                               &m_lblLinesFrame, &m_lblOptionsFrame}) {
+    for (CTextLabel* pFrame : Frames()) {
         HideFromScreenReaders(pFrame->m_hWnd);
     }
 }
@@ -612,16 +610,12 @@ void CRemotePanelDlg::OnLinkChanged() {
 void CRemotePanelDlg::RefreshStatus() {
     std::string strStatus;
     int nStatus = LINK_STARTING;
-    const bool bChanged = g_deviceLink.GetStatus(strStatus, nStatus);
-    const std::optional<panel_logic::SystemColors> contrast = HighContrastColors();
-    const std::optional<panel_logic::StatusLook> look = panel_logic::RefreshStatusLook(
-        bChanged, nStatus, strStatus, contrast ? &*contrast : nullptr);
-    if (!look) {
+    if (!g_deviceLink.GetStatus(strStatus, nStatus)) {
         return;  // unchanged: the label keeps what it shows and is not repainted
     }
     m_nShownStatus = nStatus;
     m_strShownStatus = strStatus;
-    SetStatusLook(*look);
+    ShowStatusLook(nStatus);
     AnnounceConnection(nStatus == LINK_CONNECTED);
 }
 
@@ -671,11 +665,12 @@ void CRemotePanelDlg::OnDpiChanged(UINT nDpi, LPARAM lParam) {
     // own record makes the result the same wherever it runs.
     m_layout.Apply(m_hWnd, nDpi);
     SetButtonFont(nDpi);
-    for (CTextLabel* pLabel :
-         {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblStatus, &m_lblConnectionTitle,
-          &m_lblDebugInfo, &m_lblPositionFrame, &m_lblWidthFrame, &m_lblWindowFrame,
-          &m_lblLinesFrame, &m_lblOptionsFrame}) {
+    for (CTextLabel* pLabel : {&m_lblPositionTitle, &m_lblWidthTitle, &m_lblStatus,
+                               &m_lblConnectionTitle, &m_lblDebugInfo}) {
         pLabel->RescaleFont(nDpi, FALSE);
+    }
+    for (CTextLabel* pFrame : Frames()) {
+        pFrame->RescaleFont(nDpi, FALSE);
     }
     SetUpFrames(nDpi);
     SetWindowIcons(nDpi);

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <array>
+
 #include <string>
 
 #include "app/instance_checker_win.h"
@@ -127,6 +129,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void SetButtonFont(UINT nDpi);
     // The caption's and the task switcher's icons at the sizes of nDpi.
     void SetWindowIcons(UINT nDpi);
+    // The five labels that paint the black frames.
+    std::array<CTextLabel*, 5> Frames();
     void SetUpFrames(UINT nDpi);
     void SetUpBars();
     // What screen readers call the bars and the status, and the frames they skip.
@@ -134,7 +138,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void SetUpTray();
     // Stores both bars' positions in the record, a byte each.
     void StoreLevels();
-    // The status label's look for a changed link status.
+    // The status label's look for a changed link status; nothing when the
+    // link reports no change.
     void RefreshStatus();
     // The status label in the look of link status nStatus (kStatusInitial:
     // the look before the first refresh) for the contrast now.
