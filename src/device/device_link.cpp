@@ -77,8 +77,10 @@ void CDeviceLink::WaitUntil(std::int64_t nUntilMs, WakeOn wakeOn) {
     }
     // A deadline rather than a length: a spurious wake-up waits only for the rest.
     const std::chrono::steady_clock::time_point until{std::chrono::milliseconds(nUntilMs)};
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_wakeUp.wait_until(lock, until, woken);
+    std::lock_guard<CLinkLock> guard(m_lock);
+    while (!woken() && std::chrono::steady_clock::now() < until) {
+        m_lock.WaitUntil(until);
+    }
 }
 
 CDeviceLink::Ticket CDeviceLink::Wake() {
@@ -87,10 +89,10 @@ CDeviceLink::Ticket CDeviceLink::Wake() {
     // thread cannot miss it between its test and its wait.
     const Ticket nTicket = ++m_nTicket;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         m_bWakeUp = true;
     }
-    m_wakeUp.notify_one();
+    m_lock.NotifyOne();
     return nTicket;
 }
 
@@ -122,16 +124,16 @@ CDeviceLink::Ticket CDeviceLink::SetLevels(std::uint8_t nPosition, std::uint8_t 
 
 void CDeviceLink::RequestStop() {
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         m_bStopRequest = 1;
     }
-    m_wakeUp.notify_one();
+    m_lock.NotifyOne();
 }
 
 void CDeviceLink::SetChangeNotify(NotifyFn fnNotify) {
     NotifyFn fn;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         m_notify = std::move(fnNotify);
         m_bNoticeOut = true;
         fn = m_notify;
@@ -147,7 +149,7 @@ void CDeviceLink::Notify() {
     }
     NotifyFn fn;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         fn = m_notify;
     }
     if (fn) {
@@ -162,7 +164,7 @@ void CDeviceLink::UsePortList(PortListFn fnPorts) {
 void CDeviceLink::SetStatus(int nStatus) {
     bool bChanged = false;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         if (m_nStatus != nStatus) {
             m_nStatus = nStatus;
             m_bStatusChanged = bChanged = true;
@@ -175,7 +177,7 @@ void CDeviceLink::SetStatus(int nStatus) {
 
 void CDeviceLink::SetStatusText(const char* pszText) {
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         m_strStatus = pszText ? pszText : "";
         m_bStatusChanged = true;
     }
@@ -183,7 +185,7 @@ void CDeviceLink::SetStatusText(const char* pszText) {
 }
 
 bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CLinkLock> guard(m_lock);
     const bool bChanged = m_bStatusChanged;
     m_bStatusChanged = false;
     strStatus = m_strStatus;
@@ -192,37 +194,44 @@ bool CDeviceLink::GetStatus(std::string& strStatus, int& nStatus) {
 }
 
 bool CDeviceLink::IsStatusUnread() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CLinkLock> guard(m_lock);
     return m_bStatusChanged;
 }
 
 std::string CDeviceLink::GetDebugInfo() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CLinkLock> guard(m_lock);
     return std::string(m_szDebugInfo);
 }
 
 std::vector<std::string> CDeviceLink::GetPortReasons() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::map<int, PortReason> reasons;
+    {
+        std::lock_guard<CLinkLock> guard(m_lock);
+        reasons = m_portReasons;
+    }
+    // The clock time is made here, for the reader, not at every probe.
     std::vector<std::string> lines;
-    for (const auto& [nPort, strReason] : m_portReasons) {
-        lines.push_back("COM" + std::to_string(nPort) + ": " + strReason);
+    for (const auto& [nPort, reason] : reasons) {
+        std::tm local{};
+#ifdef _WIN32
+        localtime_s(&local, &reason.when);
+#else
+        localtime_r(&reason.when, &local);
+#endif
+        char szTime[16];
+        std::strftime(szTime, sizeof szTime, " (%H:%M:%S)", &local);
+        lines.push_back("COM" + std::to_string(nPort) + ": " + reason.strText + szTime);
     }
     return lines;
 }
 
 void CDeviceLink::NotePort(int nPort, const std::string& strReason) {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char szTime[16];
-    std::strftime(szTime, sizeof szTime, " (%H:%M:%S)", &local);
     {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_portReasons[nPort] = strReason + szTime;
+        std::lock_guard<CLinkLock> guard(m_lock);
+        PortReason& reason = m_portReasons[nPort];
+        reason.strText = strReason;
+        reason.when = now;
     }
     // The reasons are shown while no magnifier answers; the keep-alive's
     // "connected" of every second is no news.
@@ -236,7 +245,7 @@ void CDeviceLink::WriteDebugLine(const char* pszReply, const char* pszVerdict) {
     FormatProbeLine(szLine, kDebugInfoSize, m_nPort, pszReply, m_nReplyMs, pszVerdict);
     bool bChanged;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         bChanged = std::strcmp(szLine, m_szDebugInfo) != 0;
         std::memcpy(m_szDebugInfo, szLine, kDebugInfoSize);
     }
@@ -315,7 +324,7 @@ bool CDeviceLink::CheckDevice() {
 
     bool bWasConnected;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         bWasConnected = m_nStatus == LINK_CONNECTED;
     }
     if (bWasConnected) {
@@ -329,7 +338,7 @@ bool CDeviceLink::SendLevel(bool bPosition) {
     int nSent;
     char chLetter;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         nWanted = bPosition ? m_nPosition.load() : m_nWidth.load();
         nSent = bPosition ? m_nSentPosition : m_nSentWidth;
         chLetter = bPosition ? 'p' : 'w';
@@ -446,7 +455,7 @@ int CDeviceLink::Run() {
     SetStatus(LINK_STARTING);
     m_bRunning = 1;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CLinkLock> guard(m_lock);
         m_portReasons.clear();
     }
     m_nReplyMs = 0;

@@ -13,15 +13,15 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/com_port.h"
+#include "device/link_lock.h"
 
 // Connection status codes (m_nStatus).
 enum : int {
@@ -172,7 +172,7 @@ class CDeviceLink {
     char m_szDebugInfo[kDebugInfoSize] = {};
     int m_nStatus = LINK_STARTING;
     std::string m_strStatus;
-    std::mutex m_lock;
+    CLinkLock m_lock;
     std::atomic<std::uint8_t> m_nPosition{128};
     std::atomic<std::uint8_t> m_nWidth{128};
     Flag m_bWindowPending{0};
@@ -187,9 +187,8 @@ class CDeviceLink {
     // being taken and lost, and each of them costing the write waits again.
     bool m_bWriteFailed = false;
 
-    // Waking: a request sets m_bWakeUp under m_lock and signals m_wakeUp; the
-    // link thread takes the flag before each pass.
-    std::condition_variable m_wakeUp;
+    // Waking: a request sets m_bWakeUp under m_lock and signals the lock's
+    // wake-up; the link thread takes the flag before each pass.
     std::atomic<bool> m_bWakeUp{false};
     // Requests made, and the last of them wholly on the wire.
     std::atomic<Ticket> m_nTicket{0};
@@ -202,7 +201,11 @@ class CDeviceLink {
     NowFn m_now;
     WaitUntilFn m_waitUntil;
     PortListFn m_listPorts;
-    std::map<int, std::string> m_portReasons;  // by port; guarded by m_lock
+    struct PortReason {
+        std::string strText;
+        std::time_t when = 0;
+    };
+    std::map<int, PortReason> m_portReasons;  // by port; guarded by m_lock
 };
 
 // The 7-byte answer to "?": 'V', a byte, '.', two bytes, CR, LF; the free bytes
