@@ -6,13 +6,9 @@ int CComPort::WriteBytes(const std::uint8_t* pBytes, int nLength) {
     if (!IsOpen() || pBytes == nullptr || nLength <= 0) {
         return 0;
     }
-    // One write request per byte. A byte that failed is not reported in the
-    // count, as the magnifier acknowledges nothing anyway; LastWriteWhole
-    // tells whether every byte was taken.
-    bool bWhole = true;
-    for (int i = 0; i < nLength; ++i) {
-        bWhole = WriteOneByte(pBytes[i]) && bWhole;
-    }
-    m_bLastWriteWhole = bWhole;
+    // One write request for the whole command. Bytes that did not go out are
+    // not reported in the count, as the magnifier acknowledges nothing anyway;
+    // LastWriteWhole tells whether every byte was taken.
+    m_bLastWriteWhole = WriteRequest(pBytes, nLength) == nLength;
     return nLength;
 }

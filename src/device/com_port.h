@@ -1,6 +1,6 @@
 // The serial line to the magnifier: one numbered port, fixed line settings
 // (8 data bits, DTR and RTS on, no flow control), reads that take only what is
-// already queued, and writes of one byte per request with a bounded wait.
+// already queued, and writes of one request per command with a bounded wait.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +31,9 @@ class ISerialPort {
     virtual std::string LastOpenDetail() const { return {}; }
     // Closes the port if it is open. Always true; may be called any number of times.
     virtual bool Close() = 0;
-    // Writes nLength bytes one at a time. Returns nLength, or 0 when the port is
-    // not open or nLength <= 0. A byte that could not be written is not reported.
+    // Writes nLength bytes as one request. Returns nLength, or 0 when the port
+    // is not open or nLength <= 0. Bytes that could not be written are not
+    // reported.
     virtual int WriteBytes(const std::uint8_t* pBytes, int nLength) = 0;
     // Whether every byte of the last WriteBytes was taken by the driver (false
     // when one failed or was still pending after its wait; also false when
@@ -79,9 +80,9 @@ class CComPort final : public ISerialPort {
     static std::vector<int> ListedPortsAbove4();
 
   private:
-    // True when the driver took the byte; a byte that fails or is still
-    // pending after the bounded wait is dropped and gives false.
-    bool WriteOneByte(std::uint8_t byte);
+    // One write request for nLength bytes; returns how many the driver took.
+    // What fails, or is still pending after the bounded wait, is dropped.
+    int WriteRequest(const std::uint8_t* pBytes, int nLength);
 
     // Handles and the two OVERLAPPED records on Windows, the descriptor on POSIX.
     struct Platform;

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kWriteWaitMs = 1000;  // bounded wait for one byte to be accepted
+constexpr int kWriteWaitMs = 1000;  // bounded wait for a command to be accepted
 
 std::mutex g_mapLock;
 std::map<int, std::string>& PortMap() {
@@ -167,26 +167,29 @@ bool CComPort::Close() {
     return true;
 }
 
-bool CComPort::WriteOneByte(std::uint8_t byte) {
-    for (;;) {
-        const ssize_t n = ::write(m_p->fd, &byte, 1);
-        if (n == 1) {
-            return true;
+int CComPort::WriteRequest(const std::uint8_t* pBytes, int nLength) {
+    int nDone = 0;
+    bool bWaited = false;
+    while (nDone < nLength) {
+        const ssize_t n = ::write(m_p->fd, pBytes + nDone, static_cast<size_t>(nLength - nDone));
+        if (n > 0) {
+            nDone += static_cast<int>(n);
+            continue;
         }
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Output queue full: wait a bounded time for room, then try once more.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !bWaited) {
+            // Output queue full: wait once, a bounded time, for room for the rest.
+            bWaited = true;
             pollfd pfd{m_p->fd, POLLOUT, 0};
             if (::poll(&pfd, 1, kWriteWaitMs) == 1 && (pfd.revents & POLLOUT)) {
-                if (::write(m_p->fd, &byte, 1) == 1) {
-                    return true;
-                }
+                continue;
             }
         }
-        return false;  // a byte that cannot go out is dropped
+        break;  // what cannot go out is dropped
     }
+    return nDone;
 }
 
 int CComPort::GetInputCount() {

@@ -1,6 +1,6 @@
 // CComPort on Win32: the port is opened exclusively for overlapped I/O, reads
-// take only what the driver has already queued, and every byte goes out as its
-// own write request with a bounded wait.
+// take only what the driver has already queued, and each command goes out as
+// one write request with a bounded wait.
 #include <windows.h>
 
 #include <algorithm>
@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr DWORD kWriteWaitMs = 1000;          // wait for one byte to be accepted
+constexpr DWORD kWriteWaitMs = 1000;          // wait for a command to be accepted
 constexpr DWORD kReadWaitMs = 2000;           // wait for a read the driver left pending
 constexpr DWORD kWriteTotalTimeoutMs = 5000;  // the driver's own limit for one write
 constexpr DWORD kQueueSize = 10000;           // input and output queue of the driver
@@ -227,15 +227,19 @@ bool CComPort::Close() {
     return true;
 }
 
-bool CComPort::WriteOneByte(std::uint8_t byte) {
-    if (::WriteFile(m_p->hComm.Get(), &byte, 1, nullptr, &m_p->ovWrite)) {
-        return true;
+int CComPort::WriteRequest(const std::uint8_t* pBytes, int nLength) {
+    DWORD dwDone = 0;
+    if (::WriteFile(m_p->hComm.Get(), pBytes, static_cast<DWORD>(nLength), nullptr,
+                    &m_p->ovWrite)) {
+        // Completed at once; the record holds the count.
+        if (!::GetOverlappedResult(m_p->hComm.Get(), &m_p->ovWrite, &dwDone, FALSE)) {
+            dwDone = 0;
+        }
+    } else if (::GetLastError() == ERROR_IO_PENDING) {
+        // Still pending after the wait: cancelled, and then it went out or not.
+        dwDone = m_p->Finish(m_p->ovWrite, kWriteWaitMs);
     }
-    if (::GetLastError() != ERROR_IO_PENDING) {
-        return false;  // the byte is dropped
-    }
-    // Still pending after the wait: cancelled, and then it went out or not.
-    return m_p->Finish(m_p->ovWrite, kWriteWaitMs) == 1;
+    return dwDone > static_cast<DWORD>(nLength) ? nLength : static_cast<int>(dwDone);
 }
 
 int CComPort::GetInputCount() {
