@@ -110,13 +110,23 @@ def to_wire(sim, act, command):
     return clock + int(lines[first][0]) - at, clock + int(lines[n][0]) - at
 
 
+def over_threads(pid, name, value):
+    """The sum of value(text of /proc/PID/task/TID/name) over all the process's threads."""
+    total = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/{name}"):
+        with open(path) as f:
+            total += value(f.read())
+    return total
+
+
 def cpu_ns(pid):
     """CPU time of all the process's threads so far, in ns (the scheduler's own count)."""
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
-        with open(path) as f:
-            total += int(f.read().split()[0])
-    return total
+    return over_threads(pid, "schedstat", lambda text: int(text.split()[0]))
+
+
+def switches(pid):
+    return over_threads(pid, "status", lambda text: sum(
+        int(line.split()[1]) for line in text.splitlines() if "ctxt_switches:" in line))
 
 
 class KeepAwake:
@@ -134,14 +144,6 @@ class KeepAwake:
     def __exit__(self, *exc):
         for proc in self.procs:
             e2e.stop_process(proc)
-
-
-def switches(pid):
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/status"):
-        with open(path) as f:
-            total += sum(int(line.split()[1]) for line in f if "ctxt_switches:" in line)
-    return total
 
 
 def idle(pid, server, seconds):

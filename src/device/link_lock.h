@@ -9,8 +9,10 @@
 #pragma once
 
 #include <chrono>
+#ifndef _WIN32
 #include <condition_variable>
 #include <mutex>
+#endif
 
 class CLinkLock {
   public:

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <array>
-
 #include <string>
 
 #include "app/instance_checker_win.h"

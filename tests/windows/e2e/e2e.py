@@ -505,8 +505,7 @@ def installer(r):
 
 SCENARIOS = {f.__name__: f for f in (hot_keys, setup_ok, second_start, buttons_and_status,
                                      unplug_during_use, damaged_settings, keyboard_control,
-                                     tavrelctl, com7,
-                                     installer)}
+                                     tavrelctl, com7, installer)}
 
 
 def main():
