@@ -35,13 +35,24 @@ struct CComPort::Platform {
         ovWrite = OVERLAPPED{};
     }
 
+    // The requests' events carry their low bit set, which tells the system
+    // not to queue their completions to a completion port. The handle is
+    // bound to none, but Wine asks its server so at every request unless
+    // told: two round trips of each keep-alive. Waits take the plain handle.
+    static HANDLE Tagged(HANDLE hEvent) {
+        return reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(hEvent) | 1);
+    }
+    static HANDLE EventOf(const OVERLAPPED& ov) {
+        return reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(ov.hEvent) & ~ULONG_PTR{1});
+    }
+
     // Collects the outcome of an overlapped request on ov. A request still
     // pending when its wait ran out is cancelled and then waited for, so the
     // record is the caller's again before it is used for the next request.
     // Returns the number of bytes the request actually transferred.
     DWORD Finish(OVERLAPPED& ov, DWORD dwWaitMs) {
         DWORD dwDone = 0;
-        if (::WaitForSingleObject(ov.hEvent, dwWaitMs) == WAIT_OBJECT_0) {
+        if (::WaitForSingleObject(EventOf(ov), dwWaitMs) == WAIT_OBJECT_0) {
             if (!::GetOverlappedResult(hComm.Get(), &ov, &dwDone, FALSE)) {
                 dwDone = 0;
             }
@@ -177,8 +188,8 @@ bool CComPort::Open(int nPort, int nBaud) {
     if (!m_p->evRead || !m_p->evWrite) {
         failed("CreateEvent");
     }
-    m_p->ovRead.hEvent = m_p->evRead.Get();
-    m_p->ovWrite.hEvent = m_p->evWrite.Get();
+    m_p->ovRead.hEvent = Platform::Tagged(m_p->evRead.Get());
+    m_p->ovWrite.hEvent = Platform::Tagged(m_p->evWrite.Get());
 
     // Start from what the driver has and change only what the magnifier needs:
     // the speed, 8 data bits, DTR and RTS on, no flow control of either kind.
