@@ -209,14 +209,21 @@ std::vector<std::string> CDeviceLink::GetPortReasons() {
         std::lock_guard<CLinkLock> guard(m_lock);
         reasons = m_portReasons;
     }
-    // The clock time is made here, for the reader, not at every probe.
+    // The clock time is made here, for the reader, not at every probe: the
+    // wall clock (and, on Windows, the time zone) costs system calls, the
+    // steady clock none.
+    const auto steadyNow = std::chrono::steady_clock::now();
+    const auto wallNow = std::chrono::system_clock::now();
     std::vector<std::string> lines;
     for (const auto& [nPort, reason] : reasons) {
+        const std::time_t when = std::chrono::system_clock::to_time_t(
+            wallNow - std::chrono::duration_cast<std::chrono::system_clock::duration>(steadyNow -
+                                                                                      reason.when));
         std::tm local{};
 #ifdef _WIN32
-        localtime_s(&local, &reason.when);
+        localtime_s(&local, &when);
 #else
-        localtime_r(&reason.when, &local);
+        localtime_r(&when, &local);
 #endif
         char szTime[16];
         std::strftime(szTime, sizeof szTime, " (%H:%M:%S)", &local);
@@ -226,7 +233,7 @@ std::vector<std::string> CDeviceLink::GetPortReasons() {
 }
 
 void CDeviceLink::NotePort(int nPort, const std::string& strReason) {
-    const std::time_t now = std::time(nullptr);
+    const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard<CLinkLock> guard(m_lock);
         PortReason& reason = m_portReasons[nPort];

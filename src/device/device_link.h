@@ -13,8 +13,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -203,7 +203,7 @@ class CDeviceLink {
     PortListFn m_listPorts;
     struct PortReason {
         std::string strText;
-        std::time_t when = 0;
+        std::chrono::steady_clock::time_point when;  // of the outcome
     };
     std::map<int, PortReason> m_portReasons;  // by port; guarded by m_lock
 };
