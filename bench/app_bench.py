@@ -8,8 +8,10 @@ BUILD_DIR is a Windows build (its wine fixture is started when it is not up).
 In one run and one prefix, with the simulator as the magnifier on COM3, for
 the program, for --previous (another build of TavrelRemote.exe, e.g. of an
 earlier design) and for --empty (a Win32 program that only waits in
-GetMessage; default BUILD_DIR/bin/empty_win32.exe): start to "ACTIVE Port 3";
-a hot key (Ctrl+F12/F11) and a click on WINDOW, both put into the X server
+GetMessage; default BUILD_DIR/bin/empty_win32.exe), and that program again
+with only the keep-alive's own I/O once a second ("keep-alive alone", the
+floor of any design that keeps the probe; idle figures only). Of the
+builds: start to "ACTIVE Port 3"; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put into the X server
 through XTEST with the panel in front, to the first byte and to the whole
 command at the simulator, over N presses each (p50, p90, p99, max); a burst
 of --burst position steps within 1 s; unplug to "NONE" and replug to
@@ -205,14 +207,16 @@ def burst(sim, xt, args, out, pos):
         f"{len(sent)} commands, last {sent[-1] if sent else 'none'} (final p{final:02x})")
 
 
-def measure(r, args, exe, xt, server):
+def measure(r, args, exe, xt, server, extra):
+    """The figures of one program; extra: the arguments of the empty program,
+    which is measured idle only (None for a build of TavrelRemote.exe)."""
     out = {}
     r.fresh()
     sim = r.sim(3)
     sim.send("first on")
     started = time.monotonic()
-    proc = r.start(*([] if exe == args.empty else ["-show"]), exe=exe)
-    if exe == args.empty:
+    proc = r.start(*(["-show"] if extra is None else extra), exe=exe)
+    if extra is not None:
         time.sleep(5)  # it shows nothing to wait for
     else:
         r.status("ACTIVE Port 3")
@@ -239,11 +243,13 @@ def measure(r, args, exe, xt, server):
     # desktop's taskbar (a corner) it keeps Wine's server at about 2 % of a
     # core, whatever runs.
     xt.move(512, 300)
-    if exe != args.empty:  # hidden, as it mostly is
+    if extra is None:  # hidden, as it mostly is
         r.ask(f"cmd {ID_MINIMIZE}")
         e2e.poll("the panel hidden", lambda: r.ask("panel").startswith("0 "))
-    for state in ("connected, idle", "searching"):  # the empty program: idle twice
-        if state == "searching" and exe != args.empty:
+    # The empty program idles twice; the keep-alive alone has nothing to search.
+    states = ("connected, idle",) if extra else ("connected, idle", "searching")
+    for state in states:
+        if state == "searching" and extra is None:
             os.remove(r.wine.com_link(3))
             sim.send("unplug")
             r.status("NONE")
@@ -264,9 +270,10 @@ def bench(r, args):
                   if line.startswith("wineserver_pid="))
     xt = XTest(r.wine.env["DISPLAY"])
     print(f"load average before: {os.getloadavg()}")
-    programs = [("this build", args.exe), ("previous", args.previous), ("empty", args.empty)]
-    programs = [(name, exe) for name, exe in programs if exe]
-    results = [(name, measure(r, args, exe, xt, server)) for name, exe in programs]
+    programs = [("this build", args.exe, None), ("previous", args.previous, None),
+                ("empty", args.empty, []), ("keep-alive alone", args.empty, ["-keepalive", "3"])]
+    results = [(name, measure(r, args, exe, xt, server, extra))
+               for name, exe, extra in programs if exe]
     print(f"load average after: {os.getloadavg()}")
     rows = list(dict.fromkeys(k for _, out in results for k in out))
     print("| what | " + " | ".join(name for name, _ in results) + " |")
