@@ -3,21 +3,23 @@
 
     app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--previous EXE]
                  [--empty EXE] [--presses N] [--idle S] [--burst N] [--unplugs N]
+                 [--awake 0|1]
 
 BUILD_DIR is a Windows build (its wine fixture is started when it is not up).
 In one run and one prefix, with the simulator as the magnifier on COM3, for
 the program, for --previous (another build of TavrelRemote.exe, e.g. of an
-earlier design) and for --empty (a Win32 program that only waits in
-GetMessage; default BUILD_DIR/bin/empty_win32.exe), and that program again
-with only the keep-alive's own I/O once a second ("keep-alive alone", the
-floor of any design that keeps the probe; idle figures only). Of the
-builds: start to "ACTIVE Port 3"; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put into the X server
-through XTEST with the panel in front, to the first byte and to the whole
-command at the simulator, over N presses each (p50, p90, p99, max); a burst
-of --burst position steps within 1 s; unplug to "NONE" and replug to
-"ACTIVE Port 3" (--unplugs times each); then, the panel hidden, over S idle
-seconds connected and searching, the wake-ups and context switches per second
-of all the process's threads and the CPU of the program and of Wine's server.
+earlier design), for --empty (a Win32 program that only waits in GetMessage;
+default BUILD_DIR/bin/empty_win32.exe) and for that program again with only
+the keep-alive's own I/O once a second ("keep-alive alone", the floor of any
+design that keeps the probe; idle figures only). Of the builds: start to
+"ACTIVE Port 3"; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put
+into the X server through XTEST with the panel in front, to the first byte
+and to the whole command at the simulator, over N presses each (p50, p90,
+p99, max); a burst of --burst position steps within 1 s; unplug to "NONE" and
+replug to "ACTIVE Port 3" (--unplugs times each); then, the panel hidden,
+over S idle seconds connected and searching, the wake-ups and context
+switches per second of all the process's threads and the CPU of the program
+and of Wine's server.
 With --awake 1 the presses are made a second time while every processor is
 kept from sleeping (one busy loop of the lowest scheduling class on each,
 which gives way to any other thread at once): on a virtual machine a sleeping

@@ -37,8 +37,9 @@ struct CComPort::Platform {
 
     // The requests' events carry their low bit set, which tells the system
     // not to queue their completions to a completion port. The handle is
-    // bound to none, but Wine asks its server so at every request unless
-    // told: two round trips of each keep-alive. Waits take the plain handle.
+    // bound to none; Windows gains nothing, but Wine otherwise hands every
+    // completed request to its server (two round trips each keep-alive).
+    // Waits take the plain handle.
     static HANDLE Tagged(HANDLE hEvent) {
         return reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(hEvent) | 1);
     }
