@@ -220,6 +220,8 @@ def measure(r, args, exe, xt, server, extra):
     proc = r.start(*(["-show"] if extra is None else extra), exe=exe)
     if extra is not None:
         time.sleep(5)  # it shows nothing to wait for
+        if extra:  # the keep-alive alone: its port open and probing, or no figures
+            sim.settled(0)
     else:
         r.status("ACTIVE Port 3")
         out["start to ACTIVE Port 3"] = f"{time.monotonic() - started:.2f} s"
