@@ -1,6 +1,6 @@
 // The serial line to the magnifier: one numbered port, fixed line settings
-// (8 data bits, DTR and RTS on, no flow control), reads that take only what is
-// already queued, and writes of one request per command with a bounded wait.
+// (8 data bits, no parity, one stop bit, DTR and RTS on, no flow control), reads that take only
+// what is already queued, and writes of one request per command with a bounded wait.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,15 @@ enum class PortOpenFailure {
     None,     // it opened
     Missing,  // no such port on this machine (nothing plugged in there)
     Busy,     // another program holds it
+    Denied,   // this user may not open it (POSIX: not in the port's group)
     SetUp,    // it opened but its line could not be set up
+};
+
+// A serial port the system lists as present.
+struct ListedPort {
+    int nPort;        // 1-based: COM<nPort>
+    bool bBluetooth;  // a Bluetooth serial port: opening it calls the paired device
+    bool operator==(const ListedPort&) const = default;
 };
 
 // What the link needs of a serial port. CComPort is the real one; the unit
@@ -49,6 +57,16 @@ class ISerialPort {
     virtual bool IsOpen() const = 0;
 };
 
+// The port number of a system's port name: "COM7" or "\\.\COM7" (any case)
+// gives 7; anything else, or a number outside 1 to CComPort::kMaxPort, 0.
+int ParsePortName(const char* pszName);
+// Whether a serial port's device is a Bluetooth link: a Windows device
+// "\Device\BthModem<n>" (as the system names it in its port list) or a Linux
+// "/dev/rfcomm<n>".
+bool IsBluetoothDevice(const char* pszDevice);
+// The ports in number order, each once (Bluetooth if any entry of it says so).
+std::vector<ListedPort> SortedPorts(std::vector<ListedPort> ports);
+
 class CComPort final : public ISerialPort {
   public:
     CComPort();
@@ -74,10 +92,13 @@ class CComPort final : public ISerialPort {
     // default. Set by the front end before the link thread starts.
     static void SetPortPath(int nPort, const std::string& strPath);
 
-    // The ports above COM4 that the system lists as present now, in number
-    // order: on Windows those of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM; on POSIX
-    // the ports mapped above 4 whose device exists.
-    static std::vector<int> ListedPortsAbove4();
+    // The ports the system lists as present now, in number order: on Windows
+    // those of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM (Bluetooth where the
+    // value's name is a \Device\BthModem device); on POSIX the mapped ports
+    // whose device exists (Bluetooth where it is an rfcomm device).
+    static std::vector<ListedPort> ListedPorts();
+    // The highest port number a name may carry.
+    static constexpr int kMaxPort = 999;
 
   private:
     // One write request for nLength bytes; returns how many the driver took.

@@ -102,8 +102,10 @@ bool CComPort::Open(int nPort, int nBaud) {
         // A serial device node without a port behind it answers ENXIO or ENODEV.
         if (nError == ENOENT || nError == ENXIO || nError == ENODEV) {
             m_openFailure = PortOpenFailure::Missing;
-        } else if (nError == EBUSY || nError == EACCES) {
+        } else if (nError == EBUSY) {
             m_openFailure = PortOpenFailure::Busy;
+        } else if (nError == EACCES || nError == EPERM) {
+            m_openFailure = PortOpenFailure::Denied;
         }
         return false;
     }
@@ -119,8 +121,9 @@ bool CComPort::Open(int nPort, int nBaud) {
     termios tio{};
     bool bOk = ::ioctl(fd, TIOCEXCL) == 0 && ::tcgetattr(fd, &tio) == 0;
     if (bOk) {
+        // 8 data bits, no parity, one stop bit, whatever another program left.
         cfmakeraw(&tio);
-        tio.c_cflag &= ~(CSIZE | CRTSCTS);
+        tio.c_cflag &= ~(CSIZE | CRTSCTS | PARENB | CSTOPB);
         tio.c_cflag |= CS8 | CLOCAL | CREAD;
         tio.c_iflag &= ~(IXON | IXOFF | IXANY);
         tio.c_cc[VMIN] = 0;
@@ -142,13 +145,13 @@ bool CComPort::Open(int nPort, int nBaud) {
     return true;
 }
 
-std::vector<int> CComPort::ListedPortsAbove4() {
-    std::vector<int> ports;
+std::vector<ListedPort> CComPort::ListedPorts() {
+    std::vector<ListedPort> ports;
     std::lock_guard<std::mutex> guard(g_mapLock);
     for (const auto& [nPort, strPath] : PortMap()) {  // the map is in number order
         struct stat st {};
-        if (nPort > 4 && ::stat(strPath.c_str(), &st) == 0) {
-            ports.push_back(nPort);
+        if (::stat(strPath.c_str(), &st) == 0) {
+            ports.push_back({nPort, IsBluetoothDevice(strPath.c_str())});
         }
     }
     return ports;

@@ -88,10 +88,11 @@ void CComPort::SetPortPath(int /*nPort*/, const std::string& /*strPath*/) {
     // The ports are the system's on Windows; there is nothing to map.
 }
 
-std::vector<int> CComPort::ListedPortsAbove4() {
-    // Each value of the key is one present port: its data is the port's name,
-    // "COM7" (or "\\.\COM7" as some drivers write it).
-    std::vector<int> ports;
+std::vector<ListedPort> CComPort::ListedPorts() {
+    // Each value of the key is one present port: its name is the driver's
+    // device ("\Device\Serial0", "\Device\BthModem0" for a Bluetooth link),
+    // its data the port's name, "COM7" (or "\\.\COM7" as some drivers write it).
+    std::vector<ListedPort> ports;
     HKEY hKey = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
                         &hKey) != ERROR_SUCCESS) {
@@ -112,26 +113,13 @@ std::vector<int> CComPort::ListedPortsAbove4() {
             continue;  // a value too long for a port name is not one
         }
         szData[dwData] = '\0';
-        const char* psz = szData;
-        if (std::strncmp(psz, "\\\\.\\", 4) == 0) {
-            psz += 4;
-        }
-        if (_strnicmp(psz, "COM", 3) != 0) {
-            continue;
-        }
-        psz += 3;
-        int nPort = 0;
-        while (*psz >= '0' && *psz <= '9' && nPort < 1000) {
-            nPort = nPort * 10 + (*psz++ - '0');
-        }
-        if (*psz == '\0' && nPort > 4 && nPort < 1000) {
-            ports.push_back(nPort);
+        const int nPort = ParsePortName(szData);
+        if (nPort > 0) {
+            ports.push_back({nPort, IsBluetoothDevice(szValue)});
         }
     }
     ::RegCloseKey(hKey);
-    std::sort(ports.begin(), ports.end());
-    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
-    return ports;
+    return SortedPorts(std::move(ports));
 }
 
 bool CComPort::IsOpen() const {
@@ -192,16 +180,26 @@ bool CComPort::Open(int nPort, int nBaud) {
     m_p->ovRead.hEvent = Platform::Tagged(m_p->evRead.Get());
     m_p->ovWrite.hEvent = Platform::Tagged(m_p->evWrite.Get());
 
-    // Start from what the driver has and change only what the magnifier needs:
-    // the speed, 8 data bits, DTR and RTS on, no flow control of either kind.
-    // Parity, stop bits and the rest stay as the driver reported them.
+    // Start from what the driver has and set all the magnifier's line needs:
+    // the speed, 8 data bits, no parity, one stop bit, DTR and RTS on, no flow
+    // control of either kind. Another program may have left the port at even
+    // parity, two stop bits, DSR-sensitive or stopping at a line error: each
+    // of these would keep the answer from ever arriving.
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(hComm, &dcb)) {
         failed("GetCommState");
     }
     dcb.BaudRate = static_cast<DWORD>(nBaud);
+    dcb.fBinary = TRUE;
     dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.fParity = FALSE;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
     dcb.fOutxCtsFlow = 0;
     dcb.fOutxDsrFlow = 0;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;

@@ -46,7 +46,7 @@ void FormatProbeLine(char* pszOut, int nSize, int nPort, const char* pszReply, i
     }
 }
 
-CDeviceLink::CDeviceLink() : m_listPorts(CComPort::ListedPortsAbove4) {}
+CDeviceLink::CDeviceLink() : m_listPorts(CComPort::ListedPorts) {}
 
 CDeviceLink::~CDeviceLink() {
     m_port.Close();
@@ -69,6 +69,7 @@ std::int64_t CDeviceLink::Now() const {
 void CDeviceLink::WaitUntil(std::int64_t nUntilMs, WakeOn wakeOn) {
     const auto woken = [this, wakeOn] {
         return (wakeOn != WakeOn::Nothing && m_bStopRequest != 0) ||
+               ((wakeOn == WakeOn::Rescan || wakeOn == WakeOn::Request) && m_bRescan) ||
                (wakeOn == WakeOn::Request && m_bWakeUp);
     };
     if (m_waitUntil) {
@@ -112,8 +113,26 @@ const CDeviceLink::Flag& CDeviceLink::PendingFlag(LinkButton button) const {
 }
 
 CDeviceLink::Ticket CDeviceLink::PressButton(LinkButton button) {
-    PendingFlag(button) = 1;
+    Flag& pending = PendingFlag(button);
+    std::uint8_t nWaiting = pending;
+    do {
+        if (nWaiting >= kMaxPendingPresses) {
+            return 0;
+        }
+    } while (!pending.compare_exchange_weak(nWaiting, static_cast<std::uint8_t>(nWaiting + 1)));
     return Wake();
+}
+
+void CDeviceLink::SetPortChoice(int nPort) {
+    nPort = nPort < 0 || nPort > CComPort::kMaxPort ? 0 : nPort;
+    if (m_nChosenPort.exchange(nPort) == nPort) {
+        return;
+    }
+    {
+        std::lock_guard<CLinkLock> guard(m_lock);
+        m_bRescan = true;
+    }
+    m_lock.NotifyOne();
 }
 
 CDeviceLink::Ticket CDeviceLink::SetLevels(std::uint8_t nPosition, std::uint8_t nWidth) {
@@ -158,7 +177,7 @@ void CDeviceLink::Notify() {
 }
 
 void CDeviceLink::UsePortList(PortListFn fnPorts) {
-    m_listPorts = fnPorts ? std::move(fnPorts) : CComPort::ListedPortsAbove4;
+    m_listPorts = fnPorts ? std::move(fnPorts) : CComPort::ListedPorts;
 }
 
 void CDeviceLink::SetStatus(int nStatus) {
@@ -282,7 +301,15 @@ bool CDeviceLink::CheckDevice() {
     // A probe whose bytes did not all go out is still waited for: it fails in
     // its 200 ms, which keeps the loss of a stuck line to the designed pace.
     m_bWriteFailed = !SendCommand("?");
-    Wait(kProbeStepMs);
+    // The steps end early only for a stop: the program is ending, and what
+    // the answer would have been no longer matters.
+    const auto step = [this] {
+        WaitUntil(Now() + kProbeStepMs, WakeOn::Stop);
+        return m_bStopRequest == 0;
+    };
+    if (!step()) {
+        return false;
+    }
     m_nReplyMs = kProbeStepMs;
     int nSteps = kProbeStepMs;
     char szReply[kReplyLimit + 1] = {};
@@ -309,7 +336,9 @@ bool CDeviceLink::CheckDevice() {
                 return true;
             }
         }
-        Wait(kProbeStepMs);
+        if (!step()) {
+            return false;
+        }
         m_nReplyMs += kProbeStepMs;
         nSteps += kProbeStepMs;
     }
@@ -335,7 +364,7 @@ bool CDeviceLink::CheckDevice() {
         bWasConnected = m_nStatus == LINK_CONNECTED;
     }
     if (bWasConnected) {
-        Wait(kLostExtraMs);  // a failed keep-alive
+        WaitUntil(Now() + kLostExtraMs, WakeOn::Stop);  // a failed keep-alive
     }
     return false;
 }
@@ -365,20 +394,29 @@ bool CDeviceLink::SendLevel(bool bPosition) {
 }
 
 bool CDeviceLink::SendButtonPress(char chButton, Flag* pPending) {
-    // Taking the flag clears it before the press goes out, so a press that
-    // arrives meanwhile stays pending for the next cycle.
-    if (m_bWriteFailed || !pPending->exchange(0)) {
+    // One press is taken before it goes out, so a press that arrives
+    // meanwhile waits for the next one.
+    if (m_bWriteFailed) {
         return false;
     }
+    std::uint8_t nWaiting = *pPending;
+    do {
+        if (nWaiting == 0) {
+            return false;
+        }
+    } while (!pPending->compare_exchange_weak(nWaiting, static_cast<std::uint8_t>(nWaiting - 1)));
     char szCommand[8];
     std::snprintf(szCommand, sizeof szCommand, "B%c", chButton);
     if (!SendCommand(szCommand)) {
         // Not (wholly) on the wire: the press is put back and goes out after
         // the next probe that gets through, on this port or the next one
-        // found. A press meanwhile is the same press (one flag holds one).
-        // What the link cannot know: whether the magnifier saw the bytes the
-        // driver did take, or acts on a cut command.
-        pPending->store(1);
+        // found. What the link cannot know: whether the magnifier saw the
+        // bytes the driver did take, or acts on a cut command.
+        nWaiting = *pPending;
+        while (
+            nWaiting < kMaxPendingPresses &&
+            !pPending->compare_exchange_weak(nWaiting, static_cast<std::uint8_t>(nWaiting + 1))) {
+        }
         m_bWriteFailed = true;
         m_nSentPosition = -1;
         m_nSentWidth = -1;
@@ -413,28 +451,48 @@ bool CDeviceLink::TryPort(int nPort) {
             case PortOpenFailure::Busy:
                 NotePort(nPort, "busy: held by another program");
                 break;
+            case PortOpenFailure::Denied:
+                NotePort(nPort, "permission denied (on Linux, add your user to the group dialout)");
+                break;
             default:
                 NotePort(nPort, strDetail.empty() ? "could not be set up"
                                                   : "could not be set up: " + strDetail);
                 break;
         }
     }
-    Wait(kAfterPortMs);
+    WaitUntil(Now() + kAfterPortMs, WakeOn::Rescan);
     return false;
 }
 
-std::vector<int> CDeviceLink::PortsToScan() {
-    std::vector<int> extra = m_listPorts();
-    std::sort(extra.begin(), extra.end());
-    extra.erase(std::unique(extra.begin(), extra.end()), extra.end());
-    std::vector<int> ports;
-    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort) {
-        ports.push_back(nPort);
+std::vector<int> CDeviceLink::PortsToScan(std::vector<int>* pSkipped) {
+    const int nChosen = m_nChosenPort;
+    if (nChosen != 0) {
+        return {nChosen};
     }
-    for (int nPort : extra) {
-        if (nPort > kLastPort) {
-            ports.push_back(nPort);
+    const std::vector<ListedPort> listed = SortedPorts(m_listPorts());
+    const auto isBluetooth = [&listed](int nPort) {
+        return std::any_of(listed.begin(), listed.end(), [nPort](const ListedPort& p) {
+            return p.nPort == nPort && p.bBluetooth;
+        });
+    };
+    std::vector<int> ports;
+    const auto add = [&](int nPort) {
+        if (nPort <= 0 || std::find(ports.begin(), ports.end(), nPort) != ports.end()) {
+            return;
         }
+        if (!isBluetooth(nPort)) {
+            ports.push_back(nPort);
+        } else if (pSkipped != nullptr &&
+                   std::find(pSkipped->begin(), pSkipped->end(), nPort) == pSkipped->end()) {
+            pSkipped->push_back(nPort);
+        }
+    };
+    add(m_nRememberedPort);
+    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort) {
+        add(nPort);
+    }
+    for (const ListedPort& port : listed) {
+        add(port.nPort);
     }
     return ports;
 }
@@ -444,9 +502,18 @@ bool CDeviceLink::SendRequests() {
     // the thread for another pass.
     m_bWakeUp = false;
     const Ticket nAsked = m_nTicket;
-    bool bSent = SendButtonPress('W', &m_bWindowPending);
-    bSent |= SendButtonPress('L', &m_bLinesPending);
-    bSent |= SendButtonPress('O', &m_bOptionsPending);
+    bool bSent = false;
+    // Every waiting press of a button, each with the levels after it, before
+    // the next button's.
+    while (SendButtonPress('W', &m_bWindowPending)) {
+        bSent = true;
+    }
+    while (SendButtonPress('L', &m_bLinesPending)) {
+        bSent = true;
+    }
+    while (SendButtonPress('O', &m_bOptionsPending)) {
+        bSent = true;
+    }
     bSent |= SendLevel(true);
     bSent |= SendLevel(false);
     if (!m_bWriteFailed && nAsked > m_nSentTicket) {
@@ -470,10 +537,19 @@ int CDeviceLink::Run() {
     WaitUntil(Now() + kStartMs, WakeOn::Stop);
 
     while (!m_bStopRequest) {
-        // Scanning: COM1 to COM4, then the other ports the system lists; the
-        // stop request is looked at only after the scan.
+        // Scanning, in the order of the port choice; the stop and a new
+        // choice are looked at between ports.
+        m_bRescan = false;
+        std::vector<int> skipped;
+        const std::vector<int> ports = PortsToScan(&skipped);
+        for (int nPort : skipped) {
+            NotePort(nPort, "Bluetooth, not tried");
+        }
         bool bFound = false;
-        for (int nPort : PortsToScan()) {
+        for (int nPort : ports) {
+            if (m_bStopRequest || m_bRescan) {
+                break;
+            }
             bFound = TryPort(nPort);
             m_bConnected = bFound ? 1 : 0;
             if (bFound) {
@@ -481,20 +557,38 @@ int CDeviceLink::Run() {
             }
         }
         if (!bFound) {
-            // Between scans; a stop ends the pause, and the thread, at once.
+            // Between scans; a stop or a new choice ends the pause at once.
             SetStatusText("");
-            WaitUntil(Now() + kBetweenScansMs, WakeOn::Stop);
+            WaitUntil(Now() + kBetweenScansMs, WakeOn::Rescan);
             continue;
         }
 
         // Connected
+        m_nRememberedPort = m_nPort.load();
         Wait(kAfterPortMs);
         m_nSentPosition = -1;
         m_nSentWidth = -1;
         std::int64_t nLastProbe = Now();
         std::int64_t nLastCommand = nLastProbe;
+        std::int64_t nQuietUntil = 0;  // a command waits until then
         bool bLost = false;
         while (!m_bStopRequest) {
+            if (m_bRescan) {
+                // Another port chosen: this one is left. The same one, or
+                // automatic, keeps the connection.
+                m_bRescan = false;
+                const int nChosen = m_nChosenPort;
+                if (nChosen != 0 && nChosen != m_nPort) {
+                    SetStatus(LINK_SEARCHING);
+                    break;
+                }
+            }
+            // The magnifier takes a command only 50 ms after its answer to a
+            // keep-alive, as after any command.
+            if (m_bWakeUp && Now() < nQuietUntil) {
+                WaitUntil(nQuietUntil, WakeOn::Stop);
+                continue;
+            }
             // A pass over what the user asked for, then sleep until the next
             // request, the stop, or the keep-alive, whichever comes first.
             if (SendRequests()) {
@@ -504,10 +598,11 @@ int CDeviceLink::Run() {
                 std::max(nLastProbe, nLastCommand) + kKeepAliveMs, nLastProbe + kBusyKeepAliveMs);
             if (Now() >= nProbeAt) {
                 if (!CheckDevice()) {
-                    bLost = true;
+                    bLost = m_bStopRequest == 0;
                     break;
                 }
                 nLastProbe = Now();
+                nQuietUntil = nLastProbe + kCommandPauseMs;
                 continue;
             }
             WaitUntil(nProbeAt, WakeOn::Request);

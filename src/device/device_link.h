@@ -45,7 +45,7 @@ class CDeviceLink {
     using NowFn = std::function<std::int64_t()>;
     using WaitUntilFn =
         std::function<void(std::int64_t nUntilMs, const std::function<bool()>& fnWoken)>;
-    using PortListFn = std::function<std::vector<int>()>;
+    using PortListFn = std::function<std::vector<ListedPort>()>;
     using NotifyFn = std::function<void()>;
 
     static constexpr int kBaudRate = 9600;
@@ -56,6 +56,8 @@ class CDeviceLink {
     static constexpr int kFlushLimit = 1000;    // bytes one flush discards at most
     static constexpr int kCommandLimit = 37;    // characters of one command text
     static constexpr int kCommandPauseMs = 50;  // the magnifier's pause after each command
+    // Presses of one button that may wait to be sent; more are not taken.
+    static constexpr int kMaxPendingPresses = 5;
     // While connected, the keep-alive probe goes out once the line has been
     // quiet this long, and while commands keep coming at the latest this long
     // after the last probe.
@@ -69,19 +71,39 @@ class CDeviceLink {
 
     // Requests of the user interface. Each wakes the link thread, which puts
     // it on the wire at once while a magnifier is connected and keeps it in
-    // the record until one is found otherwise. Presses of one button before
-    // it is sent are one press; of the levels only the last go out. Each
-    // returns the request's ticket for IsSent.
+    // the record until one is found otherwise. Every press goes out (up to
+    // kMaxPendingPresses of one button waiting; a press beyond them is not
+    // taken and PressButton returns 0): the buttons cycle the magnifier's
+    // modes, so a press lost or merged leaves it in another mode than the
+    // user counted. Of the levels only the last go out. Each returns the
+    // request's ticket for IsSent.
     Ticket PressButton(LinkButton button);
     Ticket SetLevels(std::uint8_t nPosition, std::uint8_t nWidth);
     // Asks the link thread to end (also before it has started); it wakes
-    // from its waits for the user and from the pause between scans at once.
+    // from all its waits but the pause after a command at once, and looks at
+    // the stop between ports and between the probe's steps.
     void RequestStop();
+
+    // Which ports the link opens. With a chosen port (1 and up) it opens that
+    // port alone, and leaves another port it is connected on. Automatic (0)
+    // tries the remembered port first, then COM1 to COM4, then the other
+    // ports the system lists in number order, never a Bluetooth port (its
+    // open calls the paired device and blocks for seconds). A change takes
+    // effect at once. The remembered port is the one that last answered; the
+    // link keeps it up to date.
+    void SetPortChoice(int nPort);
+    int PortChoice() const { return m_nChosenPort; }
+    void SetRememberedPort(int nPort) { m_nRememberedPort = nPort; }
+    int RememberedPort() const { return m_nRememberedPort; }
+    // The order of ports one scan tries, for the choice and the remembered
+    // port now; with the Bluetooth ports it skips in pSkipped.
+    std::vector<int> PortsToScan(std::vector<int>* pSkipped = nullptr);
 
     bool IsConnected() const { return m_bConnected != 0; }
     // True from the thread's start until its very last step.
     bool IsRunning() const { return m_bRunning != 0; }
-    // A press of the button waits in the record to be sent.
+    // Presses of the button that wait in the record to be sent.
+    int PendingPresses(LinkButton button) const { return PendingFlag(button); }
     bool IsPending(LinkButton button) const { return PendingFlag(button) != 0; }
     // True once every request up to nTicket is on the wire: the presses with
     // the levels that follow them, and levels as new as those asked for.
@@ -104,7 +126,8 @@ class CDeviceLink {
     // last outcome and the time of it, e.g. "COM1: missing (12:03:04)",
     // "COM2: no answer (12:03:05)", "COM3: wrong answer 56 31 2C 32 33 0D 0A
     // (12:03:05)", "COM4: busy: held by another program (12:03:06)",
-    // "COM5: connected (12:03:07)". A copy, taken under the lock.
+    // "COM5: connected (12:03:07)", "COM6: Bluetooth, not tried (12:03:07)".
+    // A copy, taken under the lock.
     std::vector<std::string> GetPortReasons();
 
     // Tells a watcher (the panel) that the status, its text, the debug line
@@ -129,14 +152,17 @@ class CDeviceLink {
     void UsePort(ISerialPort* pPort) { m_pPort = pPort ? pPort : &m_port; }
     void UseClock(NowFn fnNow, WaitUntilFn fnWaitUntil);
     void UsePortNumber(int nPort) { m_nPort = nPort; }
-    // The ports the scan tries after COM1 to COM4 (the system's list unless a
-    // test gives its own); asked again for every scan.
+    // The ports the system lists (its list unless a test gives its own);
+    // asked again for every scan.
     void UsePortList(PortListFn fnPorts);
 
   private:
-    enum class WakeOn { Nothing, Stop, Request };
+    // What ends a wait early: nothing, the stop, the stop or a new port
+    // choice, the stop or any request of the user.
+    enum class WakeOn { Nothing, Stop, Rescan, Request };
 
     // Protocol.
+    // Sends one of the presses waiting in *pPending, followed by both levels.
     bool SendButtonPress(char chButton, Flag* pPending);
     bool SendLevel(bool bPosition);
     // True when every byte of the command was taken by the port.
@@ -161,7 +187,6 @@ class CDeviceLink {
     void WriteDebugLine(const char* pszReply, const char* pszVerdict);
     // Keeps strReason, with the time now, as the last outcome of port nPort.
     void NotePort(int nPort, const std::string& strReason);
-    std::vector<int> PortsToScan();
 
     // Fields, in the record's order.
     Flag m_bConnected{0};
@@ -175,7 +200,7 @@ class CDeviceLink {
     CLinkLock m_lock;
     std::atomic<std::uint8_t> m_nPosition{128};
     std::atomic<std::uint8_t> m_nWidth{128};
-    Flag m_bWindowPending{0};
+    Flag m_bWindowPending{0};  // each a count of presses, 0 to kMaxPendingPresses
     Flag m_bLinesPending{0};
     Flag m_bOptionsPending{0};
     CComPort m_port;
@@ -190,6 +215,11 @@ class CDeviceLink {
     // Waking: a request sets m_bWakeUp under m_lock and signals the lock's
     // wake-up; the link thread takes the flag before each pass.
     std::atomic<bool> m_bWakeUp{false};
+    // The port choice changed: the scan starts again, and a connection on
+    // another port than the one chosen ends. Set under m_lock, like m_bWakeUp.
+    std::atomic<bool> m_bRescan{false};
+    std::atomic<int> m_nChosenPort{0};
+    std::atomic<int> m_nRememberedPort{0};
     // Requests made, and the last of them wholly on the wire.
     std::atomic<Ticket> m_nTicket{0};
     std::atomic<Ticket> m_nSentTicket{0};

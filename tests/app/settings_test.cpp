@@ -124,17 +124,37 @@ TEST_F(Sections, TheOptionsAreOffUntilTurnedOnAndADamagedOneOnlyTurnsItselfOff) 
     COptionsSection options;
     options.UseStore(&m_store);
     options.m_bKeyboardControl = options.m_bSounds = true;
+    options.m_nPort = options.m_nLastPort = 5;
     options.Load();
     EXPECT_FALSE(options.m_bKeyboardControl || options.m_bSounds) << "on with nothing stored";
-    RegKey key = 0;
-    ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, options.m_strSubKey.c_str(), &key), kRegSuccess);
-    const Bytes wide(8, 1), seven = Number(7);
-    m_store.SetValue(key, "bKeyboardControl", kRegTypeQword, wide.data(), 8);
-    m_store.SetValue(key, "bSounds", kRegTypeDword, seven.data(), 4);
-    m_store.CloseKey(key);
-    options.Load();
-    EXPECT_FALSE(options.m_bKeyboardControl) << "an 8-byte number reads as on";
-    EXPECT_TRUE(options.m_bSounds) << "7 does not read as on";
+    EXPECT_EQ(options.m_nPort + options.m_nLastPort, 0) << "a port with nothing stored";
+    // Each row: what is stored, and what the flag and the port read as.
+    const struct {
+        std::uint32_t nType;
+        Bytes data;
+        bool bFlag;
+        std::int32_t nPort;
+    } cases[] = {
+        {kRegTypeQword, Bytes(8, 1), false, 0},  // the wrong size
+        {kRegTypeDword, Number(7), true, 7},         {kRegTypeDword, Number(1), true, 1},
+        {kRegTypeDword, Number(999), true, 999},     {kRegTypeDword, Number(1000), true, 0},
+        {kRegTypeDword, Number(0), false, 0},        {kRegTypeDword, Number(-3), true, 0},
+        {kRegTypeSz, Bytes{'3', 0, 0, 0}, true, 51},  // the type is not looked at
+    };
+    for (const auto& c : cases) {
+        RegKey key = 0;
+        ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, options.m_strSubKey.c_str(), &key),
+                  kRegSuccess);
+        for (const char* pszName : {"bKeyboardControl", "bSounds", "nPort", "nLastPort"}) {
+            m_store.SetValue(key, pszName, c.nType, c.data.data(),
+                             static_cast<std::uint32_t>(c.data.size()));
+        }
+        m_store.CloseKey(key);
+        options.Load();
+        EXPECT_EQ(options.m_bKeyboardControl && options.m_bSounds, c.bFlag) << c.data.size();
+        EXPECT_EQ(options.m_nPort, c.nPort) << c.data.size();
+        EXPECT_EQ(options.m_nLastPort, c.nPort) << c.data.size();
+    }
 }
 
 }  // namespace

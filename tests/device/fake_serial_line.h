@@ -42,6 +42,7 @@ class FakeSerialLine final : public ISerialPort {
     // Scripting, from time nAt on; a port never set up is missing.
     void SetMissing(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Missing, {}, 0}); }
     void SetBusy(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Busy, {}, 0}); }
+    void SetDenied(int nPort, std::int64_t nAt = 0) { Set(nPort, nAt, {Kind::Denied, {}, 0}); }
     void SetDevice(int nPort, Reply reply, std::int64_t nAt = 0) {
         Set(nPort, nAt, {Kind::Present, std::move(reply), 0});
     }
@@ -66,10 +67,12 @@ class FakeSerialLine final : public ISerialPort {
         }
         const Setup* pSetup = Current(nPort);
         opens.push_back({m_nNow, nPort, ""});
-        const bool bOk = pSetup && pSetup->kind != Kind::Missing && pSetup->kind != Kind::Busy;
-        m_openFailure = bOk                                    ? PortOpenFailure::None
-                        : pSetup && pSetup->kind == Kind::Busy ? PortOpenFailure::Busy
-                                                               : PortOpenFailure::Missing;
+        const Kind kind = pSetup ? pSetup->kind : Kind::Missing;
+        const bool bOk = kind == Kind::Present || kind == Kind::Stuck;
+        m_openFailure = bOk                    ? PortOpenFailure::None
+                        : kind == Kind::Busy   ? PortOpenFailure::Busy
+                        : kind == Kind::Denied ? PortOpenFailure::Denied
+                                               : PortOpenFailure::Missing;
         if (bOk) {
             m_nOpen = nPort;
             Port& port = m_ports[nPort];
@@ -124,7 +127,7 @@ class FakeSerialLine final : public ISerialPort {
     bool IsOpen() const override { return m_nOpen != 0; }
 
   private:
-    enum class Kind { Missing, Busy, Present, Stuck };
+    enum class Kind { Missing, Busy, Denied, Present, Stuck };
     struct Setup {
         Kind kind;
         Reply reply;

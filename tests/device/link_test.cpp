@@ -53,14 +53,28 @@ TEST(Link, OnlyAWholeTimelyAnswerConnects) {
     }
 }
 
-// What reaches a connected magnifier (on COM1 from 610 ms) for what the user
-// does at 1500 ms: at once, each press followed by both levels, in lower-case
-// two-digit hex, WINDOW, LINES, OPTIONS, then the levels, in one pass.
+// What reaches a connected magnifier (on COM1 from 610 ms, then both levels,
+// a keep-alive at 1710 answered 10 ms later) for what the user does at nAt: each
+// press followed by both levels, in lower-case two-digit hex, WINDOW, LINES,
+// OPTIONS, then the levels, every press counted; at once, but never sooner
+// than 50 ms after a keep-alive's answer.
 TEST(Link, PressesAndLevelsOnTheWire) {
+    const auto press = [](LinkButton button, int nTimes) {
+        return [button, nTimes](VirtualLink& v) {
+            for (int i = 0; i < nTimes; ++i) {
+                v.link.PressButton(button);
+            }
+        };
+    };
+    const Texts kBO3 = {"BO", "p80", "w80", "BO", "p80", "w80", "BO", "p80", "w80"};
+    Texts kBO5 = kBO3;
+    kBO5.insert(kBO5.end(), kBO3.begin(), kBO3.begin() + 6);
     struct Case {
         const char* pszName;
         std::function<void(VirtualLink&)> act;
         Texts expected;
+        std::int64_t nAt = 1500;
+        std::int64_t nFirstAt = 1500;  // when the first command goes out
     } cases[] = {
         {"three buttons and both levels",
          [](VirtualLink& v) {
@@ -71,13 +85,15 @@ TEST(Link, PressesAndLevelsOnTheWire) {
          },
          {"BW", "p3f", "wc8", "BL", "p3f", "wc8", "BO", "p3f", "wc8"}},
         {"levels alone", [](VirtualLink& v) { v.link.SetLevels(5, 255); }, {"p05", "wff"}},
-        {"three presses before a cycle are one",
+        {"three presses before a pass are three", press(LinkButton::Options, 3), kBO3},
+        {"of seven quick presses five wait", press(LinkButton::Options, 7), kBO5},
+        {"WINDOW twice, then LINES: each WINDOW before LINES",
          [](VirtualLink& v) {
-             for (int i = 0; i < 3; ++i) {
-                 v.link.PressButton(LinkButton::Options);
-             }
+             v.link.PressButton(LinkButton::Window);
+             v.link.PressButton(LinkButton::Lines);
+             v.link.PressButton(LinkButton::Window);
          },
-         {"BO", "p80", "w80"}},
+         {"BW", "p80", "w80", "BW", "p80", "w80", "BL", "p80", "w80"}},
         {"a press while the last one goes out is the next one",
          [](VirtualLink& v) {
              v.link.PressButton(LinkButton::Window);
@@ -90,26 +106,36 @@ TEST(Link, PressesAndLevelsOnTheWire) {
              v.link.SetLevels(128, 171);
          },
          {"wab"}},
+        {"a press while the keep-alive waits for its answer",
+         press(LinkButton::Lines, 1),
+         {"BL", "p80", "w80"},
+         1715,
+         1770},
+        {"a press 50 ms after the keep-alive's answer",
+         press(LinkButton::Lines, 1),
+         {"BL", "p80", "w80"},
+         1770,
+         1770},
     };
     for (const Case& c : cases) {
         VirtualLink v;
         v.line.SetDevice(1, FakeSerialLine::Answer());
-        v.At(1500, [&] { c.act(v); });
+        v.At(c.nAt, [&] { c.act(v); });
         v.RunUntil(2500);
-        EXPECT_EQ(WithoutProbes(v.Heard(1500)), c.expected) << c.pszName;
-        EXPECT_EQ(v.line.heard.back().nTime - 50 * std::ssize(c.expected), 1450)
-            << c.pszName << ": not sent at once, 50 ms apart";
+        EXPECT_EQ(WithoutProbes(v.Heard(c.nAt)), c.expected) << c.pszName;
+        EXPECT_EQ(v.line.heard.back().nTime - 50 * (std::ssize(c.expected) - 1), c.nFirstAt)
+            << c.pszName << ": not sent when due, 50 ms apart";
     }
 }
 
-// The magnifier on COM3 is unplugged at 2000 ms and back at 3000 ms.
-TEST(Link, ALostMagnifierIsFoundAgainFromCom1AndGetsBothLevels) {
+// The magnifier on COM3 is unplugged at 2000 ms and back at 5000 ms.
+TEST(Link, ALostMagnifierIsFoundAgainAndGetsBothLevels) {
     VirtualLink v;
     v.line.SetDevice(3, FakeSerialLine::Answer());
     v.line.SetMissing(3, 2000);
-    v.line.SetDevice(3, FakeSerialLine::Answer(), 3000);
+    v.line.SetDevice(3, FakeSerialLine::Answer(), 5000);
     v.link.SetLevels(10, 128);
-    v.RunUntil(6000);
+    v.RunUntil(8000);
 
     ASSERT_FALSE(v.disconnectedAt.empty() || v.disconnectedAt.back() < 2000)
         << "the unplug was never noticed";
@@ -119,15 +145,15 @@ TEST(Link, ALostMagnifierIsFoundAgainFromCom1AndGetsBothLevels) {
             ports.push_back(open.nPort);
         }
     }
-    ASSERT_FALSE(ports.empty()) << "no rescan";
-    EXPECT_EQ(ports.front(), 1) << "the rescan starts at COM1";
-    ASSERT_GE(ports.size(), 3u);
-    EXPECT_EQ(std::vector<int>(ports.end() - 3, ports.end()), (std::vector<int>{1, 2, 3}));
+    ASSERT_GE(ports.size(), 5u) << "no rescan";
+    EXPECT_EQ(std::vector<int>(ports.begin(), ports.begin() + 5), (std::vector<int>{3, 1, 2, 4, 3}))
+        << "the rescan starts at the port that last answered";
+    EXPECT_EQ(ports.back(), 3);
 
     // Since the probe that found it again: both levels, although neither changed.
     const auto heard = v.line.heard;
     const auto found =
-        std::find_if(heard.begin(), heard.end(), [](const auto& l) { return l.nTime > 3000; });
+        std::find_if(heard.begin(), heard.end(), [](const auto& l) { return l.nTime > 5000; });
     ASSERT_NE(found, heard.end()) << "not connected again";
     EXPECT_EQ(WithoutProbes(v.Heard(found->nTime)), (Texts{"p0a", "w80"}));
 }
@@ -157,35 +183,112 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
     }
 }
 
-// COM1 to COM4 in order, then the listed ports in number order (COM5, COM6
-// and COM8 are not listed and must not be opened); the magnifier is plugged
-// in on COM7 at 2000 ms. Each port tried says why it gave no magnifier.
-TEST(Link, ScansCom1To4ThenTheListedPortsAndSaysWhyEachFailed) {
+// Which ports one scan opens, in what order: with the port choice automatic,
+// the remembered port, COM1 to COM4, then the listed ports in number order,
+// skipping the Bluetooth ones (also among COM1 to COM4 and when remembered);
+// with a port chosen, that port alone (Bluetooth or not). The magnifier is
+// plugged in on COM7 at 2000 ms; once found, no other port is opened.
+TEST(Link, ScansThePortsInTheOrderOfTheChoiceAndSaysWhyEachFailed) {
+    using Ports = std::vector<int>;
+    const std::vector<ListedPort> kListed = {{9, false}, {7, false}, {2, false}, {999, false}};
+    struct Case {
+        const char* pszName;
+        int nChosen;
+        int nRemembered;
+        std::vector<ListedPort> listed;
+        Ports expected;
+    } cases[] = {
+        {"automatic", 0, 0, kListed, {1, 2, 3, 4, 7, 9, 999, 1, 2, 3, 4, 7}},
+        {"the remembered port first", 0, 7, kListed, {7, 1, 2, 3, 4, 9, 999, 7}},
+        {"remembered among COM1 to COM4", 0, 3, kListed, {3, 1, 2, 4, 7, 9, 999, 3, 1, 2, 4, 7}},
+        {"Bluetooth skipped",
+         0,
+         0,
+         {{1, true}, {4, true}, {5, true}, {7, false}, {999, true}},
+         {2, 3, 7, 2, 3, 7}},
+        {"a remembered Bluetooth port skipped",
+         0,
+         5,
+         {{5, true}, {7, false}},
+         {1, 2, 3, 4, 7, 1, 2, 3, 4, 7}},
+        {"chosen", 7, 3, kListed, {7, 7, 7}},
+        {"chosen, the first port", 1, 7, kListed, {1, 1, 1}},
+        {"chosen, Bluetooth", 5, 0, {{5, true}, {7, false}}, {5, 5, 5, 5}},
+    };
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(7, FakeSerialLine::Answer(), 2000);
+        v.line.SetDevice(1, {});
+        v.link.UsePortList([&c] { return c.listed; });
+        v.link.SetPortChoice(c.nChosen);
+        v.link.SetRememberedPort(c.nRemembered);
+        v.RunUntil(4000);
+        Ports ports;
+        for (const auto& open : v.line.opens) {
+            ports.push_back(open.nPort);
+        }
+        EXPECT_EQ(ports, c.expected) << c.pszName;
+        EXPECT_EQ(v.link.RememberedPort(), c.expected.back() == 7 ? 7 : c.nRemembered)
+            << c.pszName << ": the port that answered is remembered";
+    }
+
     VirtualLink v;
     v.line.SetBusy(2);
-    v.line.SetDevice(3, {});
+    v.line.SetDenied(3);
     v.line.SetDevice(4, FakeSerialLine::Answer("V1,23\r\n"));
+    v.line.SetDevice(5, {});
     v.line.SetDevice(7, FakeSerialLine::Answer(), 2000);
-    v.link.UsePortList([] { return std::vector<int>{9, 7, 2}; });
+    v.link.UsePortList([] { return std::vector<ListedPort>{{5, false}, {6, true}, {7, false}}; });
     std::string strStatus;
     int nStatus = -1;
     v.At(4000, [&] { v.link.GetStatus(strStatus, nStatus); });
     v.RunUntil(4000);
-
-    std::vector<int> ports;
-    for (const auto& open : v.line.opens) {
-        ports.push_back(open.nPort);
-    }
-    EXPECT_EQ(ports, (std::vector<int>{1, 2, 3, 4, 7, 9, 1, 2, 3, 4, 7}));
     EXPECT_EQ(strStatus, "ACTIVE Port 7");
     Texts reasons;
     for (const std::string& line : v.link.GetPortReasons()) {
         EXPECT_TRUE(std::regex_search(line, std::regex(" \\(\\d\\d:\\d\\d:\\d\\d\\)$"))) << line;
         reasons.push_back(line.substr(0, line.rfind(" (")));
     }
-    EXPECT_EQ(reasons, (Texts{"COM1: missing", "COM2: busy: held by another program",
-                              "COM3: no answer", "COM4: wrong answer 56 31 2C 32 33 0D 0A",
-                              "COM7: connected", "COM9: missing"}));
+    EXPECT_EQ(reasons,
+              (Texts{"COM1: missing", "COM2: busy: held by another program",
+                     "COM3: permission denied (on Linux, add your user to the group dialout)",
+                     "COM4: wrong answer 56 31 2C 32 33 0D 0A", "COM5: no answer",
+                     "COM6: Bluetooth, not tried", "COM7: connected"}));
+}
+
+// A port chosen while connected elsewhere: the link leaves that port and
+// opens the chosen one alone; automatic, or the port in use, keeps the line.
+TEST(Link, ANewPortChoiceTakesEffectAtOnce) {
+    struct Case {
+        const char* pszName;
+        int nChoice;
+        std::vector<int> opensAfter;  // ports opened after the choice at 2000 ms
+        int nConnectedOn;             // at the end
+    } cases[] = {
+        {"another port", 3, {3}, 3},
+        {"another port, which is silent", 2, {2, 2, 2, 2}, 0},
+        {"the port in use", 1, {}, 1},
+        {"automatic", 0, {}, 1},
+    };
+    for (const Case& c : cases) {
+        VirtualLink v;
+        v.line.SetDevice(1, FakeSerialLine::Answer());
+        v.line.SetDevice(2, {});
+        v.line.SetDevice(3, FakeSerialLine::Answer());
+        v.link.SetPortChoice(c.nChoice == 0 ? 1 : 0);  // a change at 2000 ms in every case
+        v.At(2000, [&] { v.link.SetPortChoice(c.nChoice); });
+        int nConnectedOn = -1;
+        v.At(6000, [&] { nConnectedOn = v.link.IsConnected() ? v.link.CurrentPort() : 0; });
+        v.RunUntil(6000);
+        std::vector<int> opens;
+        for (const auto& open : v.line.opens) {
+            if (open.nTime >= 2000) {
+                opens.push_back(open.nPort);
+            }
+        }
+        EXPECT_EQ(opens, c.opensAfter) << c.pszName;
+        EXPECT_EQ(nConnectedOn, c.nConnectedOn) << c.pszName;
+    }
 }
 
 // While connected and idle the link sleeps from one keep-alive to the next,
@@ -210,23 +313,33 @@ TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
                                       [&](auto t) { return t >= probes[1] && t < 6000; });
     EXPECT_LE(nWaits, 2 * (6000 - probes[1]) / 1000 + 2) << "waits while idle";
 
+    // COM2 is silent (its probe from 600 to 800 ms); the magnifier on COM1
+    // or COM3, the one on COM3 unplugged at 2500 ms (its failed keep-alive
+    // ends at 3320 ms, the pause after it at 4320 ms).
     struct Case {
         const char* pszName;
         int nDevicePort;
         std::int64_t nStopAt;
     } cases[] = {{"before the thread runs", 0, 0},
                  {"in the start pause", 0, 200},
+                 {"in a probe's steps", 0, 655},
+                 {"in the pause after a port", 0, 850},
                  {"between scans", 0, 1500},
-                 {"connected and idle", 1, 3000}};
+                 {"connected and idle", 1, 3000},
+                 {"in the pause after a lost keep-alive", 3, 3500}};
     for (const Case& c : cases) {
         VirtualLink v;
+        v.line.SetDevice(2, {});
         v.line.SetDevice(c.nDevicePort, FakeSerialLine::Answer());
+        v.line.SetMissing(3, 2500);
         if (c.nStopAt == 0) {
             v.link.RequestStop();
         }
         v.RunUntil(c.nStopAt);  // throws when the link never stops
         EXPECT_EQ(v.line.Now(), c.nStopAt) << c.pszName;
         EXPECT_EQ(v.line.opens.empty(), c.nStopAt < 500) << c.pszName;
+        EXPECT_TRUE(v.line.opens.empty() || v.line.opens.back().nTime < c.nStopAt)
+            << c.pszName << ": a port opened after the stop";
         EXPECT_FALSE(v.line.IsOpen() || v.link.IsRunning()) << c.pszName;
     }
 }
@@ -261,6 +374,30 @@ TEST(Link, APressFromTheUserInterfaceThreadWakesTheLinkThread) {
         heard.push_back(l.text);
     }
     EXPECT_EQ(WithoutProbes(heard), (Texts{"p01", "w02", "BL", "p01", "w02"}));
+}
+
+// The system's port list: the names it gives its ports, and which devices
+// are Bluetooth links.
+TEST(Link, ReadsThePortNamesAndBluetoothDevicesTheSystemLists) {
+    const std::pair<const char*, int> names[] = {
+        {"COM1", 1},    {"COM999", 999}, {"\\\\.\\COM12", 12}, {"com3", 3},
+        {"COM1000", 0}, {"COM0", 0},     {"COM07", 0},         {"COM3x", 0},
+        {"COM", 0},     {"LPT1", 0},     {"\\\\.COM3", 0},     {"", 0},
+    };
+    for (const auto& [pszName, nPort] : names) {
+        EXPECT_EQ(ParsePortName(pszName), nPort) << pszName;
+    }
+    const std::pair<const char*, bool> devices[] = {
+        {"\\Device\\BthModem0", true}, {"\\device\\bthmodem12", true},
+        {"/dev/rfcomm0", true},        {"\\Device\\Serial0", false},
+        {"\\Device\\BthModem", true},  {"/dev/ttyUSB0", false},
+        {"\\Device\\VCP0", false},     {"", false},
+    };
+    for (const auto& [pszDevice, bBluetooth] : devices) {
+        EXPECT_EQ(IsBluetoothDevice(pszDevice), bBluetooth) << pszDevice;
+    }
+    EXPECT_EQ(SortedPorts({{7, false}, {3, false}, {7, true}, {3, false}}),
+              (std::vector<ListedPort>{{3, false}, {7, true}}));
 }
 
 TEST(Link, ARecordIsFreedAtExitOnlyOnceItsThreadHasEnded) {

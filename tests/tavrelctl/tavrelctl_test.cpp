@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "ctl_options.h"
+#include "ctl_remote.h"
+#include "device/device_link.h"
 #include "sim_process.h"
 
 namespace {
@@ -55,15 +57,34 @@ TEST(Tavrelctl, GoodCommandLines) {
     ASSERT_TRUE(ParseCtlOptions({"--com", "3=/tmp/x", "probe"}, true, o, error)) << error;
     EXPECT_EQ(o.ports.at(3), "/tmp/x");
     EXPECT_EQ(o.position, 63) << "the panel's starting level when none is given";
+    EXPECT_EQ(o.port, 0) << "as the settings say when --port is not given";
+    for (int port : {1, 999}) {
+        ASSERT_TRUE(ParseCtlOptions({"--port=" + std::to_string(port), "probe"}, false, o, error))
+            << error;
+        EXPECT_EQ(o.port, port);
+    }
+    // A port is named as being tried, never as ACTIVE, until it has answered.
+    const std::string searching = DescribeStatus(LINK_SEARCHING, "ACTIVE Port 3", 3);
+    const std::string connected = DescribeStatus(LINK_CONNECTED, "ACTIVE Port 3", 3);
+    EXPECT_EQ(searching.rfind("Looking on COM3", 0), 0u) << searching;
+    EXPECT_EQ(searching.find("ACTIVE"), std::string::npos) << searching;
+    EXPECT_NE(connected.find("[ACTIVE Port 3]"), std::string::npos) << connected;
 }
 
 TEST(Tavrelctl, BadCommandLinesExitWithTwoAndNameTheirFault) {
     SimProcess sim;
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"position", "256"}, "'256'"},         {{"width", "-1"}, "'-1'"},
-        {{"position", "1x"}, "'1x'"},           {{"window", "width"}, "width needs a VALUE"},
-        {{"zoom"}, "unknown action 'zoom'"},    {{"--timeout", "0", "probe"}, "--timeout '0'"},
-        {{"--com", "0=/x", "probe"}, "'0=/x'"}, {{}, "no action given"},
+        {{"position", "256"}, "'256'"},
+        {{"width", "-1"}, "'-1'"},
+        {{"position", "1x"}, "'1x'"},
+        {{"window", "width"}, "width needs a VALUE"},
+        {{"zoom"}, "unknown action 'zoom'"},
+        {{"--timeout", "0", "probe"}, "--timeout '0'"},
+        {{"--com", "0=/x", "probe"}, "'0=/x'"},
+        {{}, "no action given"},
+        {{"--port", "0", "probe"}, "--port '0'"},
+        {{"--port", "1000", "probe"}, "--port '1000'"},
+        {{"--port", "3x", "probe"}, "--port '3x'"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = RunCtl(sim.Dir(), args);
@@ -79,13 +100,14 @@ TEST(Tavrelctl, ExitsWithZeroWhenDoneAndOneWhenNoMagnifierAnswers) {
     const auto commands = sim.Commands();
     EXPECT_NE(std::find(commands.begin(), commands.end(), "BW"), commands.end());
 
-    // Why each port gave none: COM11 a file, COM12 silent, COM13 held by this test.
+    // Why each port gave none: COM11 a file, COM12 silent, COM13 held by this
+    // test (a whole scan, 1.4 s, within --timeout).
     SimProcess silent({"--fault", "answer none"});
     CComPort held;
     CComPort::SetPortPath(13, sim.LinkPath());
     ASSERT_TRUE(held.Open(13, 9600));
     const Result absent =
-        RunCtl(sim.Dir(), {"--com", "11=" + sim.Dir() + "/ctl.err", "--com",
+        RunCtl(sim.Dir(), {"--timeout=2.5", "--com", "11=" + sim.Dir() + "/ctl.err", "--com",
                            "12=" + silent.LinkPath(), "--com", "13=" + sim.LinkPath(), "probe"});
     held.Close();
     EXPECT_EQ(absent.exitCode, 1) << absent.err;
@@ -94,7 +116,13 @@ TEST(Tavrelctl, ExitsWithZeroWhenDoneAndOneWhenNoMagnifierAnswers) {
                                "\nCOM13: busy: held by another program ("}) {
         EXPECT_NE(absent.err.find(reason), std::string::npos) << reason << " in " << absent.err;
     }
-    EXPECT_LT(absent.seconds, 5) << "--timeout 1 was not kept";
+    EXPECT_LT(absent.seconds, 5) << "--timeout 2.5 was not kept";
+    // With --port, that port alone is opened.
+    const Result alone =
+        RunCtl(sim.Dir(), {"--com", "12=" + silent.LinkPath(), "--port", "12", "probe"});
+    EXPECT_EQ(alone.exitCode, 1) << alone.err;
+    EXPECT_EQ(alone.err.substr(alone.err.find('\n') + 1, 18), "COM12: no answer (") << alone.err;
+    EXPECT_EQ(alone.err.find("COM1:"), std::string::npos) << alone.err;
 
     // Lost after the first press, with more to go out: --timeout bounds the
     // wait for the magnifier to come back too.

@@ -3,12 +3,16 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "device/com_port.h"
+
 const char* const kCtlUsage =
-    "Usage: tavrelctl [--com N=PATH]... [--timeout SECONDS] ACTION...\n"
+    "Usage: tavrelctl [--com N=PATH]... [--port N] [--timeout SECONDS] ACTION...\n"
     "\n"
     "Operates a Tavrel Plus magnifier over its serial cable, as the panel of\n"
-    "Tavrel Plus Remote does. The magnifier is looked for on COM1 to COM4,\n"
-    "then on the other serial ports present, in number order.\n"
+    "Tavrel Plus Remote does. The magnifier is looked for as the panel looks:\n"
+    "on the port chosen in its Connection details, or else on the port where\n"
+    "it last answered, COM1 to COM4, then the other serial ports present, in\n"
+    "number order, never on a Bluetooth port.\n"
     "\n"
     "Actions, carried out in the order given once the magnifier is found:\n"
     "  window            press the WINDOW button\n"
@@ -31,6 +35,7 @@ const char* const kCtlUsage =
     "                    then /dev/ttyACM*); with --com only the ports given\n"
     "                    above 4. Not available on Windows, where the ports\n"
     "                    are the system's.\n"
+    "  --port N          look on COMN alone (1 to 999)\n"
     "  --timeout SECONDS how long to look for the magnifier, at start and\n"
     "                    again after it was lost (default 10)\n"
     "  --help            show this text\n"
@@ -56,6 +61,15 @@ bool ParseLevel(const std::string& text, int& value) {
         }
     }
     value = n;
+    return true;
+}
+
+bool ParsePortNumber(const std::string& text, int& port) {
+    const int n = ParsePortName(("COM" + text).c_str());
+    if (n == 0) {
+        return false;
+    }
+    port = n;
     return true;
 }
 
@@ -128,6 +142,15 @@ bool ParseCtlOptions(const std::vector<std::string>& args, bool comAllowed, CtlO
                 return false;
             }
             options.ports[port] = mapping.substr(eq + 1);
+        } else if (IsOption(arg, "--port")) {
+            std::string text;
+            if (!TakeOptionValue(args, i, "--port", "N", text, error)) {
+                return false;
+            }
+            if (!ParsePortNumber(text, options.port)) {
+                error = "bad --port '" + text + "': expected a number from 1 to 999";
+                return false;
+            }
         } else if (IsOption(arg, "--timeout")) {
             std::string text;
             if (!TakeOptionValue(args, i, "--timeout", "SECONDS", text, error)) {

@@ -9,6 +9,7 @@ enum class CtlAction { Window, Lines, Options, Probe, Watch };
 
 struct CtlOptions {
     std::map<int, std::string> ports;  // --com N=PATH
+    int port = 0;                      // --port N: this port alone; 0: as the settings say
     double timeoutSeconds = 10.0;
     int position = 63;  // the panel's starting level
     int width = 63;

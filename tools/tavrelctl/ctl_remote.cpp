@@ -39,24 +39,6 @@ std::string PortLabel(int port) {
     return name == com ? com : com + " (" + name + ")";
 }
 
-std::string DescribeStatus(int status, const std::string& text, int port) {
-    switch (status) {
-        case LINK_STARTING:
-            return "Starting";
-        case LINK_SEARCHING:
-            if (text.empty()) {
-                return "No magnifier found; looking again";
-            }
-            return "Looking on " + PortLabel(port) + " [" + text + "]";
-        case LINK_CONNECTED:
-            return "Connected on " + PortLabel(port) + " [" + text + "]";
-        case LINK_STOPPED:
-            return "Stopped";
-        default:
-            return "Status " + std::to_string(status);
-    }
-}
-
 // Asks the thread to stop (also before it has started) and waits until it
 // has returned.
 void StopLink(CDeviceLink& link, std::thread& thread) {
@@ -65,6 +47,26 @@ void StopLink(CDeviceLink& link, std::thread& thread) {
 }
 
 }  // namespace
+
+std::string DescribeStatus(int status, const std::string& text, int port) {
+    switch (status) {
+        case LINK_STARTING:
+            return "Starting";
+        case LINK_SEARCHING:
+            // The text already names the port being tried, as the panel
+            // would show it once it answers; here it has not answered yet.
+            if (text.empty()) {
+                return "No magnifier found; looking again";
+            }
+            return "Looking on " + PortLabel(port);
+        case LINK_CONNECTED:
+            return "Connected on " + PortLabel(port) + " [" + text + "]";
+        case LINK_STOPPED:
+            return "Stopped";
+        default:
+            return "Status " + std::to_string(status);
+    }
+}
 
 std::string EscapeForConsole(const std::string& text) {
     std::string out;

@@ -23,6 +23,10 @@ enum CtlExit : int {
 int RunRemote(const CtlOptions& options, CDeviceLink& link, std::ostream& out, std::ostream& err,
               const std::atomic<bool>& interrupted);
 
+// The line printed for a link status: the port being tried while searching
+// ("Looking on COM3"), the port and the link's text once connected.
+std::string DescribeStatus(int status, const std::string& text, int port);
+
 // A probe's log line made printable on one line: CR as \r, LF as \n, other
 // control bytes as \xHH.
 std::string EscapeForConsole(const std::string& text);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ctl_options.h"
+#include "app/options_section.h"
 #include "ctl_remote.h"
 #include "device/device_link.h"
 
@@ -71,6 +72,11 @@ int main(int argc, char** argv) {
             CComPort::SetPortPath(++port, device);
         }
     }
+    // The port the panel's user chose, and the one where the magnifier last
+    // answered, from the panel's settings (none where there is no registry).
+    g_options.Load();
+    g_deviceLink.SetRememberedPort(g_options.m_nLastPort);
+    g_deviceLink.SetPortChoice(options.port != 0 ? options.port : g_options.m_nPort);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     return RunRemote(options, g_deviceLink, std::cout, std::cerr, g_interrupted);
