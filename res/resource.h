@@ -133,3 +133,4 @@
 // Connection details.
 #define IDC_CONNECTION_LINES 1070
 #define IDC_COPY_LINES 1071
+#define IDC_PORT_CHOICE 1072

@@ -4,6 +4,7 @@
 #include <process.h>
 #include <shellapi.h>
 
+#include "app/options_section.h"
 #include "device/device_link.h"
 #include "framework/high_contrast.h"
 #include "framework/message_box.h"
@@ -61,6 +62,10 @@ BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
         if (!dlg.m_instanceChecker.MayRun()) {
             SetMainWnd(nullptr);
         } else {
+            // Which port to use, and which to try first, before the first scan.
+            g_options.Load();
+            g_deviceLink.SetPortChoice(g_options.m_nPort);
+            g_deviceLink.SetRememberedPort(g_options.m_nLastPort);
             StartLinkThread();
             dlg.DoModal();
             StopLinkThread();

@@ -1,5 +1,7 @@
 #include "app/window_pos_section.h"
 
+#include <algorithm>
+
 CWindowPosSection g_mainWindowPos(kMainWindowSectionFormat);
 CWindowPosSection g_hotKeyWindowPos(kHotKeyWindowSectionFormat);
 
@@ -22,8 +24,8 @@ bool CWindowPosSection::GetPlacement(int* pX, int* pY) const {
     if (m_nWindowTop == -1 && m_nWindowLeft == -1) {
         return false;
     }
-    *pX = m_nWindowLeft;
-    *pY = m_nWindowTop;
+    *pX = std::clamp(m_nWindowLeft, -kFarthest, kFarthest);
+    *pY = std::clamp(m_nWindowTop, -kFarthest, kFarthest);
     return true;
 }
 

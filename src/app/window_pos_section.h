@@ -22,8 +22,12 @@ class CWindowPosSection : public CRegistrySection {
     RegResult Exchange(RegKey hKey, bool bSave, bool bDefaults) override;
 
     // Where a stored corner puts the window: false when none is stored (both
-    // -1). When only one axis is -1 the window still moves, to -1 on it.
+    // -1). When only one axis is -1 the window still moves, to -1 on it. A
+    // stored number farther from 0 than kFarthest, which no screen reaches
+    // (a damaged value), reads as kFarthest: the arithmetic that puts the
+    // window on a screen then never overflows.
     bool GetPlacement(int* pX, int* pY) const;
+    static constexpr int kFarthest = 1 << 24;
 
 #ifdef _WIN32
     // Load, then move the window to the stored corner (top of the Z order,

@@ -438,6 +438,7 @@ bool CDeviceLink::TryPort(int nPort) {
     SetStatus(LINK_SEARCHING);
     if (SerialPort().Open(nPort, kBaudRate)) {
         if (CheckDevice()) {
+            m_nRememberedPort = nPort;  // before the watcher hears of the connection
             SetStatus(LINK_CONNECTED);
             return true;
         }
@@ -564,7 +565,6 @@ int CDeviceLink::Run() {
         }
 
         // Connected
-        m_nRememberedPort = m_nPort.load();
         Wait(kAfterPortMs);
         m_nSentPosition = -1;
         m_nSentWidth = -1;

@@ -386,9 +386,7 @@ bool CRemotePanelDlg::OnCommand(UINT nId) {
             ShowWindow(SW_HIDE);
             return true;
         case ID_EXIT:
-            m_bExiting = TRUE;
-            g_deviceLink.RequestStop();
-            SetTimer(IDT_CLOSE_RETRY, kCloseRetryMs);
+            OnExit();
             return true;
         case ID_HOTKEYS:
             OnHotKeysCommand();
@@ -579,8 +577,22 @@ bool CRemotePanelDlg::OnClose() {
         ShowWindow(SW_HIDE);
         return false;
     }
-    // Ends only once the link thread has finished; the retry timer asks again.
-    return !g_deviceLink.IsRunning();
+    return true;
+}
+
+void CRemotePanelDlg::OnExit() {
+    if (m_bExiting) {
+        return;
+    }
+    m_bExiting = TRUE;
+    g_deviceLink.RequestStop();
+    // Nothing of the program stays on the screen while the link thread ends:
+    // a port whose open or write hangs may hold it for seconds.
+    KillTimer(IDT_HIDE_WARNING);
+    m_wndWarning.ShowWindow(SW_HIDE);
+    ShowWindow(SW_HIDE);
+    m_tray.RemoveTrayIcon();
+    PostMessage(WM_CLOSE, 0, 0);
 }
 
 void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
@@ -589,10 +601,9 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
             KillTimer(IDT_HIDE_AT_START);
             ShowWindow(SW_HIDE);
             break;
-        case IDT_CLOSE_RETRY:
-            PostMessage(WM_CLOSE, 0, 0);
-            break;
         case IDT_HIDE_WARNING:
+            // Once: a press meanwhile has started it again for its own 1.5 s.
+            KillTimer(IDT_HIDE_WARNING);
             m_wndWarning.ShowWindow(SW_HIDE);
             break;
         default:
@@ -617,6 +628,11 @@ void CRemotePanelDlg::RefreshStatus() {
     m_strShownStatus = strStatus;
     ShowStatusLook(nStatus);
     AnnounceConnection(nStatus == LINK_CONNECTED);
+    if (nStatus == LINK_CONNECTED && g_deviceLink.RememberedPort() != g_options.m_nLastPort) {
+        // Tried first at the next start and after a loss.
+        g_options.m_nLastPort = g_deviceLink.RememberedPort();
+        g_options.Save();
+    }
 }
 
 void CRemotePanelDlg::AnnounceConnection(bool bConnected) {

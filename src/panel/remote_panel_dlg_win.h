@@ -30,11 +30,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The panel's timers.
     enum : UINT_PTR {
         IDT_HIDE_AT_START = 1001,  // 100 ms, once, unless started with "-show"
-        IDT_CLOSE_RETRY = 1003,    // 100 ms, WM_CLOSE until the link thread has ended
-        IDT_HIDE_WARNING = 1004,   // 1500 ms, takes the not-detected warning down
+        IDT_HIDE_WARNING = 1004,   // 1500 ms, once, takes the not-detected warning down
     };
     static constexpr UINT kHideAtStartMs = 100;
-    static constexpr UINT kCloseRetryMs = 100;
     static constexpr UINT kHideWarningMs = 1500;
     // The tray icon's callback message and id (the id also names its menu).
     static constexpr UINT kTrayCallback = WM_APP + 10;
@@ -99,8 +97,13 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void OnTimer(UINT_PTR nIdEvent);
     // kLinkChanged: the status and debug labels brought up to date.
     void OnLinkChanged();
-    // WM_CLOSE: true when the default processing (the end of the dialog) may run.
+    // WM_CLOSE: true when the default processing (the end of the dialog) may
+    // run: after Exit; otherwise the panel only hides.
     bool OnClose();
+    // Exit: the link thread is asked to stop, and the panel, the warning and
+    // the tray icon go at once; the application then waits for the thread,
+    // a bounded time, after the panel has ended.
+    void OnExit();
     void OnPaintIconic();
     void OnDestroy();
     void OnHotKeysCommand();

@@ -3,6 +3,7 @@
 // any length are kept whole.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <utility>
 
@@ -173,5 +174,18 @@ TEST(WindowPlace, AStoredCornerComesBackWhereItWasAndOnAScreen) {
     for (const auto& c : cases) {
         const placement::Point pt = CornerWhollyOn(c.rcWindow, rcTopBar);
         EXPECT_EQ(std::make_pair(pt.x, pt.y), std::make_pair(c.x, c.y)) << c.rcWindow.left;
+    }
+    // A damaged corner at either end of the numbers goes the way of a removed
+    // monitor, without overflow on the way (UBSan stops at one).
+    for (const std::int32_t n : {INT32_MAX, INT32_MIN, INT32_MAX - 1, INT32_MIN + 1}) {
+        CWindowPosSection section(kMainWindowSectionFormat);
+        section.m_nWindowLeft = section.m_nWindowTop = n;
+        int x = 0, y = 0;
+        ASSERT_TRUE(section.GetPlacement(&x, &y));
+        const placement::Point pt = StoredCornerOnScreen({x, y}, rcMonitor, rcTopBar);
+        const placement::Point on = CornerWhollyOn({pt.x, pt.y, pt.x + 300, pt.y + 200}, rcTopBar);
+        EXPECT_EQ(std::make_pair(on.x, on.y),
+                  n > 0 ? std::make_pair(1620, 880) : std::make_pair(0, 40))
+            << n;
     }
 }

@@ -177,6 +177,7 @@ class VirtualLink {
 
     VirtualLink() {
         link.UsePort(&line);
+        link.UsePortList([] { return std::vector<ListedPort>{}; });  // not the machine's
         link.UseClock(
             [this] { return line.Now(); },
             [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "app/instance_checker_win.h"
+#include "app/remote_app_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
 #include "framework/message_box.h"
@@ -90,6 +93,70 @@ TEST(SerialPort, OpensOnlyWhatIsThereAndExchangesBytes) {
     EXPECT_EQ(Write(port, "BL\r\n"), 4);
     EXPECT_TRUE(WaitFor([] { return SimLogged("TAVREL_SIM_LOG", "BL"); }, kDeadlineMs))
         << "BL on the simulator's log";
+}
+
+// The line of COM3 as a program that opened it by hand set it (pSet) and
+// left it. Of what it sets, Wine keeps the stop bits for the next open of a
+// pseudo-terminal; the data bits and the parity the simulator puts back,
+// DSR sensitivity and abort-on-error go with the handle.
+DCB LineOfCom3(const DCB* pSet = nullptr) {
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    HANDLE hComm = ::CreateFileA("COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED, nullptr);
+    EXPECT_NE(hComm, INVALID_HANDLE_VALUE) << "COM3 opened by hand";
+    if (pSet != nullptr) {
+        DCB set = *pSet;
+        EXPECT_TRUE(::SetCommState(hComm, &set)) << ::GetLastError();
+    }
+    EXPECT_TRUE(::GetCommState(hComm, &dcb));
+    ::CloseHandle(hComm);
+    return dcb;
+}
+
+TEST(SerialPort, SetsEightDataBitsNoParityOneStopBitWhateverAnotherProgramLeft) {
+    DCB other = LineOfCom3();
+    other.ByteSize = 7;
+    other.Parity = EVENPARITY;
+    other.fParity = TRUE;
+    other.StopBits = TWOSTOPBITS;
+    other.fDsrSensitivity = TRUE;
+    other.fAbortOnError = TRUE;
+    const DCB left = LineOfCom3(&other);
+    ASSERT_EQ(left.StopBits, TWOSTOPBITS) << "the other program's line was not kept";
+    CComPort port;
+    ASSERT_TRUE(port.Open(3, 9600));
+    port.Close();
+    const DCB ours = LineOfCom3();
+    EXPECT_EQ(std::make_tuple(ours.BaudRate, ours.ByteSize, ours.Parity, ours.StopBits),
+              std::make_tuple(DWORD{9600}, BYTE{8}, BYTE{NOPARITY}, BYTE{ONESTOPBIT}));
+}
+
+// The system's list of ports, with Bluetooth links, a port named in the
+// device namespace and a printer port added to what Wine lists.
+TEST(SerialPort, ListsThePortsPresentAndWhichAreBluetooth) {
+    HKEY hKey = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    const std::pair<const char*, const char*> added[] = {{"\\Device\\BthModem0", "COM5"},
+                                                         {"\\Device\\Serial9", "\\\\.\\COM12"},
+                                                         {"\\Device\\BthModem1", "COM2"},
+                                                         {"\\Device\\Other", "LPT3"}};
+    for (const auto& [pszName, pszPort] : added) {
+        ::RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszPort),
+                         static_cast<DWORD>(std::strlen(pszPort) + 1));
+    }
+    const std::vector<ListedPort> ports = CComPort::ListedPorts();
+    for (const auto& entry : added) {
+        ::RegDeleteValueA(hKey, entry.first);
+    }
+    ::RegCloseKey(hKey);
+    // Wine lists COM1 to COM4 and COM7 itself; COM2 also as a Bluetooth link.
+    EXPECT_EQ(
+        ports,
+        (std::vector<ListedPort>{
+            {1, false}, {2, true}, {3, false}, {4, false}, {5, true}, {7, false}, {12, false}}));
 }
 
 TEST(LinkThread, ConnectsOnCom3PastAMissingAndASilentPortAndStops) {
@@ -294,6 +361,11 @@ TEST_F(Panel, TheWarningNeverTakesTheKeyboardFromTheProgramInFront) {
               MA_NOACTIVATE)
         << "a click on the warning would activate it";
     EXPECT_EQ(warning.SendMessage(WM_NCHITTEST, 0, 0), HTTRANSPARENT) << "clicks pass through";
+    // Down after its 1.5 s, and its timer with it: no wake-ups for ever after.
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(warning) == FALSE; }))
+        << "the warning taken down";
+    EXPECT_FALSE(::KillTimer(m_panel, CRemotePanelDlg::IDT_HIDE_WARNING))
+        << "the warning's timer still runs after it took the warning down";
 }
 
 TEST_F(Panel, TheTrayIconComesBackWhenTheTaskbarIsCreatedAgain) {
@@ -591,27 +663,88 @@ TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeO
     EXPECT_EQ(Raised(EVENT_SYSTEM_ALERT, hWarning), 1u) << "the one warning";
 }
 
-// Reads the open Connection details window, then copies and closes it.
+// Reads the open Connection details window and its port list, then selects
+// the entry g_strPortToChoose (if any), copies and closes it.
 std::string g_strDetailsShown;
+std::vector<std::string> g_portEntries;
+std::string g_strPortSelected;
+std::string g_strPortToChoose;
 void CALLBACK ReadDetailsAndClose(HWND, UINT, UINT_PTR, DWORD) {
     HWND hDetails = ::FindWindowA(nullptr, "Connection details");
     if (hDetails != nullptr && ::IsWindowVisible(hDetails)) {
         char szText[1000] = {};
         ::GetDlgItemTextA(hDetails, IDC_CONNECTION_LINES, szText, sizeof szText);
         g_strDetailsShown = szText;
+        const HWND hList = ::GetDlgItem(hDetails, IDC_PORT_CHOICE);
+        g_portEntries.clear();
+        for (LRESULT i = 0; i < ::SendMessageA(hList, CB_GETCOUNT, 0, 0); ++i) {
+            ::SendMessageA(hList, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(szText));
+            g_portEntries.push_back(szText);
+        }
+        ::GetWindowTextA(hList, szText, sizeof szText);
+        g_strPortSelected = szText;
+        if (!g_strPortToChoose.empty()) {
+            ::SendMessageA(hList, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(g_strPortToChoose.c_str()));
+        }
         ::SendMessageA(hDetails, WM_COMMAND, MAKEWPARAM(IDC_COPY_LINES, BN_CLICKED), 0);
         ::PostMessageA(hDetails, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
 }
 
-TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineAndCopyThem) {
+DWORD StoredOption(const char* pszName) {
+    DWORD dwValue = 0xFFFFFFFF, dwSize = sizeof dwValue;
+    ::RegGetValueA(HKEY_CURRENT_USER, "Software\\Quorvane\\Tavrel Plus Remote\\Options", pszName,
+                   RRF_RT_REG_DWORD, nullptr, &dwValue, &dwSize);
+    return dwValue;
+}
+
+TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineCopyThemAndChooseThePort) {
+    RemoveSettings();
     const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: no answer (12:03:05)";
-    CConnectionDlg details(nullptr, [] {
+    const auto lines = [] {
         return std::vector<std::string>{"COM1: missing (12:03:04)", "COM2: no answer (12:03:05)"};
-    });
-    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, ReadDetailsAndClose);
-    EXPECT_EQ(details.DoModal(), IDCANCEL);
-    ::KillTimer(nullptr, nTimer);
+    };
+    const auto ports = [] { return std::vector<ListedPort>{{5, true}, {2, false}}; };
+    // Each row: the choice before, what the list shows then, what is chosen.
+    const struct {
+        int nChosenBefore;
+        std::vector<std::string> entries;
+        const char* pszSelected;
+        const char* pszChoose;
+        int nChosenAfter;
+    } cases[] = {
+        {0,
+         {"Port: Automatic", "Port: COM2", "Port: COM5 (Bluetooth)"},
+         "Port: Automatic",
+         "Port: COM5 (Bluetooth)",
+         5},
+        {5,
+         {"Port: Automatic", "Port: COM2", "Port: COM5 (Bluetooth)"},
+         "Port: COM5 (Bluetooth)",
+         "Port: Automatic",
+         0},
+        {7,
+         {"Port: Automatic", "Port: COM2", "Port: COM5 (Bluetooth)", "Port: COM7 (not present)"},
+         "Port: COM7 (not present)",
+         "Port: COM2",
+         2},
+    };
+    for (const auto& c : cases) {
+        g_deviceLink.SetPortChoice(c.nChosenBefore);
+        g_strPortToChoose = c.pszChoose;
+        CConnectionDlg details(nullptr, lines, ports);
+        const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, ReadDetailsAndClose);
+        EXPECT_EQ(details.DoModal(), IDCANCEL);
+        ::KillTimer(nullptr, nTimer);
+        EXPECT_EQ(g_portEntries, c.entries) << c.nChosenBefore;
+        EXPECT_EQ(g_strPortSelected, c.pszSelected) << c.nChosenBefore;
+        EXPECT_EQ(g_deviceLink.PortChoice(), c.nChosenAfter) << c.pszChoose;
+        EXPECT_EQ(StoredOption("nPort"), static_cast<DWORD>(c.nChosenAfter)) << c.pszChoose;
+    }
+    g_deviceLink.SetPortChoice(0);
+    RemoveSettings();
     EXPECT_EQ(g_strDetailsShown, strLines);
     ASSERT_TRUE(::OpenClipboard(nullptr));
     const char* pszCopied = static_cast<const char*>(::GlobalLock(::GetClipboardData(CF_TEXT)));
@@ -783,11 +916,86 @@ TEST(WindowLayer, NotificationsGoToTheControlFirstAndNoExceptionLeavesAWindow) {
     parent.DestroyWindow();
 }
 
+// ---- the whole program's end ----
+
+// A serial port whose open does not return until the test lets it go, as a
+// Bluetooth port's open blocks while Windows calls the paired device.
+struct HangingPort : ISerialPort {
+    HANDLE hEntered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hRelease = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~HangingPort() override {
+        ::CloseHandle(hEntered);
+        ::CloseHandle(hRelease);
+    }
+    bool Open(int, int) override {
+        ::SetEvent(hEntered);
+        ::WaitForSingleObject(hRelease, INFINITE);
+        return false;
+    }
+    bool Close() override { return true; }
+    int WriteBytes(const std::uint8_t*, int) override { return 0; }
+    int GetInputCount() override { return 0; }
+    int ReadAvailable(std::uint8_t*, int) override { return 0; }
+    bool IsOpen() const override { return false; }
+};
+
+// Chooses Exit on the panel once the link thread hangs in its open, and sees
+// what is left on the screen just after.
+HangingPort* g_pHanging = nullptr;
+bool g_bExitChosen = false, g_bPanelLeft = true, g_bIconLeft = true;
+void CALLBACK ExitOnceTheOpenHangs(HWND, UINT, UINT_PTR nTimer, DWORD) {
+    auto* pPanel = dynamic_cast<CRemotePanelDlg*>(GetMainWnd());
+    if (pPanel == nullptr || ::WaitForSingleObject(g_pHanging->hEntered, 0) != WAIT_OBJECT_0) {
+        return;
+    }
+    ::KillTimer(nullptr, nTimer);
+    const HWND hTray = pPanel->m_tray;
+    g_bExitChosen = ::SendMessageA(*pPanel, WM_COMMAND, ID_EXIT, 0) == 0;
+    g_bPanelLeft = ::IsWindowVisible(*pPanel) != FALSE;
+    g_bIconLeft = ShellHasIcon(hTray, CRemotePanelDlg::kTrayId);
+}
+
+// The whole program, its link thread hanging in a port's open: chooses Exit
+// and returns from main with the thread still hanging there. Run alone in a
+// fresh process (the ctest entry tavrel_exit_over_a_hanging_port), as the
+// single-instance guard keeps its registration for the process's life. 0
+// when all went as it should; what did not goes to the error output.
+int RunProgramThatHangsInAnOpen() {
+    HangingPort port;
+    g_pHanging = &port;
+    g_deviceLink.UsePort(&port);
+    std::vector<std::string> boxes;
+    SetMessageBoxFunction([&](HWND, const std::string& strText, const std::string&, UINT) {
+        boxes.push_back(strText);
+        return IDOK;
+    });
+    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 20, ExitOnceTheOpenHangs);
+    theApp.InitInstance("TavrelRemote.exe -show");  // returns once the program has ended
+    ::KillTimer(nullptr, nTimer);
+    int nFaults = 0;
+    const auto check = [&nFaults](bool bGood, const char* pszFault) {
+        if (!bGood) {
+            std::fprintf(stderr, "%s\n", pszFault);
+            ++nFaults;
+        }
+    };
+    check(g_bExitChosen, "the link thread never reached the open");
+    check(!g_bPanelLeft, "the panel stayed on the screen after Exit");
+    check(!g_bIconLeft, "the icon stayed in the tray after Exit");
+    check(boxes == std::vector<std::string>{"Serial comm thread still running"},
+          "the message was not \"Serial comm thread still running\" alone");
+    check(g_deviceLink.IsRunning(), "the link thread did not hang in the open");
+    return nFaults;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--first-copy") {
         return RunFirstCopy();
+    }
+    if (argc > 1 && std::string(argv[1]) == "--program-hanging-in-open") {
+        return RunProgramThatHangsInAnOpen();
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
