@@ -5,8 +5,11 @@
 ; start out. The uninstaller removes everything it put there, and the
 ; settings only when the user asks (/REMOVESETTINGS when silent).
 ;
-;   makensis -DBIN_DIR=<folder with the program and its help>
+;   makensis -DVERSION=<the project's version> -DFILE_VERSION=<a.b.c.d>
+;            -DBIN_DIR=<folder with the program and its help>
 ;            -DICON_FILE=<program icon> -DOUT_FILE=<setup.exe> TavrelRemote.nsi
+;
+; installer/CMakeLists.txt passes them, the version from the project's.
 
 ; A 64-bit installer for a 64-bit program (it would not run where the
 ; installer could not).
@@ -25,12 +28,17 @@ SetCompressor /SOLID lzma
 !ifndef ICON_FILE
   !error "ICON_FILE must name the program's icon"
 !endif
+!ifndef VERSION
+  !error "VERSION must be the project's version"
+!endif
+!ifndef FILE_VERSION
+  !error "FILE_VERSION must be the project's version in four numbers"
+!endif
 !ifndef OUT_FILE
-  !define OUT_FILE "TavrelRemote-1.10-setup.exe"
+  !define OUT_FILE "TavrelRemote-${VERSION}-setup.exe"
 !endif
 
 !define PRODUCT "Tavrel Plus Remote"
-!define VERSION "1.10"
 !define COMPANY "Quorvane"
 !define EXE "TavrelRemote.exe"
 !define HELP "TavrelRemote.html"
@@ -50,6 +58,8 @@ RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${COMPANY} ${PRODUCT} ${VERSION}"
+; Sharp at 200 % and more, as the program is, rather than stretched.
+ManifestDPIAware true
 
 !define MUI_ICON "${ICON_FILE}"
 !define MUI_UNICON "${ICON_FILE}"
@@ -73,8 +83,8 @@ BrandingText "${COMPANY} ${PRODUCT} ${VERSION}"
 
 !insertmacro MUI_LANGUAGE "English"
 
-VIProductVersion "1.10.0.0"
-VIFileVersion "1.10.0.0"
+VIProductVersion "${FILE_VERSION}"
+VIFileVersion "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${COMPANY}"
