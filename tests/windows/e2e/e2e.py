@@ -26,8 +26,11 @@ DEADLINE = 20.0
 PANEL_TITLE = "Quorvane - Tavrel Plus Remote"
 SETTINGS = r"Software\Quorvane\Tavrel Plus Remote"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run|Tavrel Plus Remote"
+APPROVED_KEY = (r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+                r"|Tavrel Plus Remote")
+UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrelPlusRemote"
 IDC_WINDOW, IDC_LINES = 1000, 1001
-ID_EXIT, ID_HOTKEYS = 134, 138
+ID_EXIT, ID_HOTKEYS, ID_SHOW = 134, 138, 32780
 IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_KEY = 1013, 1017, 1019, 1021
 BARS = {"1003": "p", "1004": "w"}  # POSITION and WIDTH: the commands of their levels
 LEVELS = ["p3f", "w3f"]  # both levels at 63, sent after every press
@@ -241,6 +244,8 @@ class Run:
                 except subprocess.TimeoutExpired:
                     pass
             stop_process(proc)
+        if self.ask("panel") != "none":  # a copy the installer started
+            self.ask(f"cmd {ID_EXIT}")
         for sim in self.sims:
             sim.stop()
         self.procs, self.sims = [], []
@@ -475,32 +480,81 @@ def com7(r):
 
 
 def installer(r):
-    """Silent install puts the program, its shortcut and the sign-in start in
-    place; silent uninstall takes them away, the settings only when asked."""
+    """Silent installs (/S) in a row, each checked for what is in place after
+    it: the sign-in start on a first install, kept as the user has it over an
+    earlier one; a running copy closed (its process ended, its file replaced)
+    and started again in the tray; nothing started that was not running.
+    Silent uninstalls: the settings kept unless asked, and a file in use keeps
+    the uninstaller and its entry in Apps."""
     if not r.args.setup:
         raise Skip("no installer was built (makensis is missing)")
     users = os.path.join(r.wine.prefix, "drive_c", "users", "*", "AppData")
     folder = os.path.join(users, "Local", "Programs", "Tavrel Plus Remote")
-    place = {"folder": folder, "program": os.path.join(folder, "TavrelRemote.exe"),
-             "shortcut": os.path.join(users, "Roaming", "Microsoft", "Windows", "Start Menu",
-                                      "Programs", "Tavrel Plus Remote.lnk")}
+    place = {what: os.path.join(folder, name) for what, name in (
+        ("folder", ""), ("program", "TavrelRemote.exe"), ("tavrelctl", "tavrelctl.exe"),
+        ("uninstaller", "Uninstall.exe"))}
+    place["shortcut"] = os.path.join(users, "Roaming", "Microsoft", "Windows", "Start Menu",
+                                     "Programs", "Tavrel Plus Remote.lnk")
+    installed = set(place) | {"entry"}
+    local = r"%LOCALAPPDATA%\Programs\Tavrel Plus Remote"
+    with open(r.args.setup, "rb") as f:
+        expect(b">true</dpiAware>" in f.read(), "the installer declares itself DPI-aware")
+    with open(os.path.join(os.path.dirname(r.args.setup), "stage", "Tavrel Plus Remote",
+                           "TavrelRemote.exe"), "rb") as f:
+        shipped = f.read()
 
     def found():
-        return {what for what, pattern in place.items() if glob.glob(pattern)} | (
-            {"sign-in start"} if r.ask(f"reg {RUN_KEY}") != "missing" else set())
+        return {what for what, pattern in place.items() if glob.glob(pattern)} | {
+            what for what, there in (
+                ("sign-in start", r.ask(f"reg {RUN_KEY}") != "missing"),
+                ("entry", r.ask(f"reg {UNINSTALL_KEY}|DisplayName") != "missing"),
+                ("running", r.ask("running TavrelRemote.exe") == "ok")) if there}
 
-    for switches, settings_kept in (([], True), (["/REMOVESETTINGS"], False)):
-        setup = r.start("/S", exe=r.args.setup)
-        poll("the silent install's end", lambda: setup.poll() is not None, 60)
-        expect(setup.returncode == 0 and found() == set(place) | {"sign-in start"},
-               "installed: program, shortcut, sign-in start", f"{setup.returncode} {found()}")
-        r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled|4|01000000")
-        uninstaller = glob.glob(os.path.join(folder, "Uninstall.exe"))
-        r.start("/S", *switches, exe=uninstaller[0])  # it copies itself away and returns
-        poll(f"uninstalled {' '.join(switches)}: nothing left", lambda: not found(), 60)
+    def setup(switches, expected, what):
+        proc = r.start("/S", *switches, exe=r.args.setup)
+        poll(f"{what}: the install's end", lambda: proc.poll() is not None, 60)
+        expect(proc.returncode == 0, f"{what}: exit 0", proc.returncode)
+        if "running" in expected:
+            poll(f"{what}: the program started in the tray", lambda: r.ask("panel").startswith(
+                "0 ") and r.ask("status"))
+        expect(found() == installed | expected, f"{what}: {sorted(installed | expected)}",
+               sorted(found()))
+
+    def uninstall(switches, what):
+        r.start("/S", *switches, exe=glob.glob(place["uninstaller"])[0])  # returns at once
+        poll(f"{what}: nothing left", lambda: not found(), 60)
         kept = r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled") != "missing"
-        expect(kept == settings_kept, f"uninstall {' '.join(switches)}: settings "
-               f"{'kept' if settings_kept else 'removed'}", f"kept: {kept}")
+        expect(kept != ("/REMOVESETTINGS" in switches), f"{what}: settings kept {kept}")
+
+    setup(["/NOAUTOSTART"], set(), "a first install, /NOAUTOSTART")
+    expect(r.ask(f"reg {UNINSTALL_KEY}|DisplayVersion").endswith(
+        os.path.basename(r.args.setup).split("-")[1].encode().hex() + "00"),
+        "the version in Apps is the setup's")
+    program = glob.glob(place["program"])[0]
+    with open(program, "ab") as f:
+        f.write(b"an earlier build")
+    pose = r.start("pose", local + r"\TavrelRemote.exe", exe=r.args.helper)
+    poll("a copy whose process outlives its window", lambda: r.ask("panel").startswith("0 "))
+    setup([], {"running"}, "over a running copy, /S, sign-in start off")
+    with open(program, "rb") as f:
+        expect(pose.poll() is not None and f.read() == shipped, "the running copy's file replaced")
+    r.ask(f"cmd {ID_SHOW}")
+    poll("the panel shown", lambda: r.ask("panel").startswith("1 "))
+    setup([], {"running"}, "over the program with its panel shown")
+    r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled|4|01000000")
+    uninstall([], "uninstalled while running")
+    for what in ("a first install", "over an install, not running"):
+        setup([], {"sign-in start"}, f"{what}, sign-in start on")
+    r.ask(f"reg {APPROVED_KEY}|3|030000000000000000000000")
+    setup([], set(), "over an install, sign-in start off in Task Manager")
+    ctl = r.start("--timeout", "60", "probe", exe=glob.glob(place["tavrelctl"])[0])
+    poll("tavrelctl.exe running", lambda: r.ask("running tavrelctl.exe") == "ok")
+    expect(r.ask(rf'run "{local}\Uninstall.exe" /S _?={local}') == "exit 2",
+           "uninstall with tavrelctl.exe in use: exit 2")
+    expect(found() == {"folder", "tavrelctl", "uninstaller", "entry"},
+           "tavrelctl.exe in use: it, the uninstaller and its entry kept", sorted(found()))
+    stop_process(ctl)
+    uninstall(["/REMOVESETTINGS"], "uninstalled again once tavrelctl.exe ended")
 
 
 SCENARIOS = {f.__name__: f for f in (hot_keys, setup_ok, second_start, buttons_and_status,

@@ -5,6 +5,11 @@
 // the front).
 //
 //   e2e_helper        answers one request per line on stdin, one line each
+//   e2e_helper pose FILE
+//                     poses as a running copy whose process outlives its window:
+//                     a hidden window titled as the panel, FILE held as a running
+//                     program's file is (no writing, no removing); Exit takes the
+//                     window down at once and ends the process 1.5 s later
 //
 // Requests ("none" when the window is not there):
 //   panel             "VISIBLE LEFT TOP" of the panel
@@ -26,7 +31,10 @@
 //   reg KEY|NAME                 "TYPE SIZE HEX" of a value under HKCU, or "missing"
 //   reg KEY|NAME|TYPE|HEX        writes it with those bytes; "ok"
 //   regdel KEY                   removes KEY and all below it; "ok"
+//   running NAME      "ok" while a process of program file NAME runs
+//   run COMMAND       runs COMMAND (%VARIABLES% expanded), "exit CODE" once it ends
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,8 +47,10 @@
 
 namespace {
 
+constexpr char kPanelTitle[] = "Quorvane - Tavrel Plus Remote";
+
 HWND Panel() {
-    return ::FindWindowA(nullptr, "Quorvane - Tavrel Plus Remote");
+    return ::FindWindowA(nullptr, kPanelTitle);
 }
 
 HWND Setup() {
@@ -96,6 +106,71 @@ std::string Reg(const std::string& strArgs) {
         strHex += "0123456789abcdef"[data[i] & 15];
     }
     return std::to_string(dwType) + ' ' + std::to_string(cb) + ' ' + strHex;
+}
+
+std::string Expanded(const std::string& str) {
+    char sz[1024] = {};
+    ::ExpandEnvironmentStringsA(str.c_str(), sz, sizeof sz);
+    return sz;
+}
+
+bool Running(const std::string& strName) {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    BOOL bMore = ::Process32First(hSnapshot, &entry);
+    while (bMore && ::lstrcmpiA(entry.szExeFile, strName.c_str()) != 0) {
+        bMore = ::Process32Next(hSnapshot, &entry);
+    }
+    ::CloseHandle(hSnapshot);
+    return bMore != FALSE;
+}
+
+std::string Run(const std::string& strCommand) {
+    std::string strLine = Expanded(strCommand);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return "error " + std::to_string(::GetLastError());
+    }
+    DWORD dwCode = STILL_ACTIVE;
+    ::WaitForSingleObject(process.hProcess, 60000);
+    ::GetExitCodeProcess(process.hProcess, &dwCode);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return "exit " + std::to_string(dwCode);
+}
+
+WNDPROC g_pfnDialogProc = nullptr;
+
+LRESULT CALLBACK PoseProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == ID_EXIT) {
+        ::DestroyWindow(hWnd);
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::CallWindowProcA(g_pfnDialogProc, hWnd, uMsg, wParam, lParam);
+}
+
+int Pose(const std::string& strFile) {
+    HANDLE hFile = ::CreateFileA(Expanded(strFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    HWND hWnd = ::CreateWindowExA(0, WC_DIALOG, kPanelTitle, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  nullptr, nullptr);
+    g_pfnDialogProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PoseProc)));
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::DispatchMessageA(&msg);
+    }
+    ::Sleep(1500);
+    ::CloseHandle(hFile);
+    return 0;
 }
 
 std::string Answer(const std::string& strLine) {
@@ -187,12 +262,21 @@ std::string Answer(const std::string& strLine) {
         const LONG nResult = ::RegDeleteTreeA(HKEY_CURRENT_USER, strLine.substr(7).c_str());
         return nResult == ERROR_SUCCESS || nResult == ERROR_FILE_NOT_FOUND ? "ok" : "error";
     }
+    if (strVerb == "running" && strLine.size() > 8) {
+        return Running(strLine.substr(8)) ? "ok" : "none";
+    }
+    if (strVerb == "run" && strLine.size() > 4) {
+        return Run(strLine.substr(4));
+    }
     return "none";
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "pose") {
+        return Pose(argv[2]);
+    }
     for (std::string strLine; std::getline(std::cin, strLine);) {
         if (!strLine.empty() && strLine.back() == '\r') {
             strLine.pop_back();
