@@ -12,12 +12,14 @@ earlier design), for --empty (a Win32 program that only waits in GetMessage;
 default BUILD_DIR/bin/empty_win32.exe) and for that program again with only
 the keep-alive's own I/O once a second ("keep-alive alone", the floor of any
 design that keeps the probe; idle figures only). Of the builds: start to
-"ACTIVE Port 3"; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put
+"ACTIVE Port 3", first with nothing stored (COM1 and COM2 missing before it),
+then with COM3 stored as the port that last answered; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put
 into the X server through XTEST with the panel in front, to the first byte
 and to the whole command at the simulator, over N presses each (p50, p90,
 p99, max); a burst of --burst position steps within 1 s; unplug to "NONE" and
 replug to "ACTIVE Port 3" (--unplugs times each); then, the panel hidden,
-over S idle seconds connected and searching, the wake-ups and context
+over S idle seconds connected, searching, and searching after a not-detected
+warning has come and gone, the wake-ups and context
 switches per second of all the process's threads and the CPU of the program
 and of Wine's server.
 With --awake 1 the presses are made a second time while every processor is
@@ -225,6 +227,15 @@ def measure(r, args, exe, xt, server, extra):
     else:
         r.status("ACTIVE Port 3")
         out["start to ACTIVE Port 3"] = f"{time.monotonic() - started:.2f} s"
+        # Again, with COM3 stored as the port that last answered.
+        r.ask(f"cmd {e2e.ID_EXIT}")
+        e2e.expect(proc.wait(30) == 0, "the program did not end at Exit")
+        e2e.expect(r.ask(f"reg {e2e.SETTINGS}\\Options|nLastPort") == "4 4 03000000",
+                   "COM3 was not stored as the port that last answered")
+        started = time.monotonic()
+        proc = r.start("-show", exe=exe)
+        r.status("ACTIVE Port 3")
+        out["start to ACTIVE Port 3, COM3 remembered"] = f"{time.monotonic() - started:.2f} s"
         sim.settled(0)
         e2e.poll("the panel in front", lambda: r.ask("fg") == e2e.PANEL_TITLE)
         pos = presses(r, sim, xt, args, out, 63)  # the level the panel starts at
@@ -251,13 +262,19 @@ def measure(r, args, exe, xt, server, extra):
         r.ask(f"cmd {ID_MINIMIZE}")
         e2e.poll("the panel hidden", lambda: r.ask("panel").startswith("0 "))
     # The empty program idles twice; the keep-alive alone has nothing to search.
-    states = ("connected, idle",) if extra else ("connected, idle", "searching")
+    states = (("connected, idle",) if extra else
+              ("connected, idle", "searching", "searching, after a warning"))
     for state in states:
         if state == "searching" and extra is None:
             os.remove(r.wine.com_link(3))
             sim.send("unplug")
             r.status("NONE")
             time.sleep(3)  # the probes of the scan that lost it over
+        if state.endswith("warning"):
+            if extra is None:
+                xt.key("ctrl+F6")
+                e2e.poll("the not-detected warning", lambda: r.ask("warning") == "1")
+                e2e.poll("the warning gone after 1.5 s", lambda: r.ask("warning") == "0")
         for name, value in zip(("wake-ups/s", "context switches/s", "CPU", "wineserver CPU"),
                                idle(proc.pid, server, args.idle)):
             out[f"{name}, {state}"] = value
