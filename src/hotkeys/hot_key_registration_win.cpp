@@ -25,9 +25,13 @@ bool CHotKeySettings::RegisterAll(CWnd* pOwner) {
     }
     bool bAll = true;
     for (int i = 0; i < kHotKeyCount; ++i) {
+        const HotKeyAction& action = g_hotKeyActions[i];
+        // The system is asked for one press per stroke where the action acts
+        // once (Wine 8 ignores it: hot_key_strokes.h); the flag is never stored.
+        const unsigned int nModifiers =
+            m_nModifiers[i] | (action.bRepeatsWhileHeld ? 0u : unsigned{MOD_NOREPEAT});
         // Every action is tried, also after a failure.
-        if (!RegisterOne(m_strKey[i].c_str(), m_nModifiers[i], g_hotKeyActions[i].nId,
-                         g_hotKeyActions[i].pszDisplayName)) {
+        if (!RegisterOne(m_strKey[i].c_str(), nModifiers, action.nId, action.pszDisplayName)) {
             bAll = false;
         }
     }

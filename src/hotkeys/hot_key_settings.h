@@ -39,6 +39,9 @@ struct HotKeyAction {
     const char* pszModifierValue;  // registry value of the modifier set
     const char* pszDefaultKey;
     RegDword nDefaultModifiers;
+    // The level steps act at every press the system sends while the key is
+    // held; the other actions once per stroke (hot_key_strokes.h).
+    bool bRepeatsWhileHeld;
 };
 
 // The actions in action order.
@@ -57,8 +60,9 @@ class CHotKeySettings : public CRegistrySection {
 
 #ifdef _WIN32
     // Remembers the owner window and, when enabled, registers every action's
-    // hot key for it, one message box per failing key in action order. True
-    // when nothing failed.
+    // hot key for it, with MOD_NOREPEAT where the action acts once per
+    // stroke, one message box per failing key in action order. True when
+    // nothing failed.
     bool RegisterAll(CWnd* pOwner);
     // Unregisters ids 101 to 108 from the remembered owner; nothing before
     // the first RegisterAll.

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -503,7 +504,15 @@ void CRemotePanelDlg::OnHotKeysCommand() {
     }
 }
 
-void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT /*nVirtKey*/) {
+void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT nVirtKey) {
+    const bool bLooking = m_strokes.AnyHeld();
+    if (!m_strokes.Press(static_cast<int>(nId), nVirtKey,
+                         static_cast<std::int64_t>(::GetTickCount64()))) {
+        return;
+    }
+    if (!bLooking && m_strokes.AnyHeld()) {
+        SetTimer(IDT_HELD_KEYS, CHotKeyStrokes::kLookMs);
+    }
     switch (nId) {
         case HOTKEY_POPUP:
             Popup();
@@ -606,8 +615,27 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
             KillTimer(IDT_HIDE_WARNING);
             m_wndWarning.ShowWindow(SW_HIDE);
             break;
+        case IDT_HELD_KEYS:
+            LookAtHeldKeys();
+            break;
         default:
             break;
+    }
+}
+
+void CRemotePanelDlg::LookAtHeldKeys() {
+    // The keys first, then the queue: a hot key posted before its key went
+    // up is in the queue by then.
+    m_strokes.Look(
+        static_cast<std::int64_t>(::GetTickCount64()),
+        [](unsigned nKey) { return (::GetAsyncKeyState(static_cast<int>(nKey)) & 0x8000) != 0; },
+        [this] {
+            MSG msg;
+            return ::PeekMessageA(&msg, m_hWnd, WM_HOTKEY, WM_HOTKEY, PM_NOREMOVE | PM_NOYIELD) !=
+                   FALSE;
+        });
+    if (!m_strokes.AnyHeld()) {
+        KillTimer(IDT_HELD_KEYS);
     }
 }
 

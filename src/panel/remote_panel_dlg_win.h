@@ -16,6 +16,7 @@
 #include "controls/hover_button.h"
 #include "framework/gdi.h"
 #include "framework/window_dpi.h"
+#include "hotkeys/hot_key_strokes.h"
 #include "panel/panel_logic.h"
 #include "panel/popup_warning_win.h"
 #include "panel/skinned_dialog_win.h"
@@ -31,6 +32,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     enum : UINT_PTR {
         IDT_HIDE_AT_START = 1001,  // 100 ms, once, unless started with "-show"
         IDT_HIDE_WARNING = 1004,   // 1500 ms, once, takes the not-detected warning down
+        IDT_HELD_KEYS = 1005,      // CHotKeyStrokes::kLookMs, while a hot key is held
     };
     static constexpr UINT kHideAtStartMs = 100;
     static constexpr UINT kHideWarningMs = 1500;
@@ -83,6 +85,7 @@ class CRemotePanelDlg : public CSkinnedDialog {
     static constexpr int kStatusInitial = -1;
     int m_nShownStatus = kStatusInitial;
     std::string m_strShownStatus;
+    CHotKeyStrokes m_strokes;  // which hot-key presses act
 
   protected:
     void DoDataExchange() override;
@@ -108,7 +111,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void OnDestroy();
     void OnHotKeysCommand();
     // WM_HOTKEY: the action of hot-key id nId (HOTKEY_POPUP to HOTKEY_WIDTHUP),
-    // through the same handler as the panel's own control.
+    // through the same handler as the panel's own control, when m_strokes
+    // lets the press act (not a repeat of a held key).
     void OnHotKey(UINT nId, UINT nModifiers, UINT nVirtKey);
     // WM_DPICHANGED: the panel has moved to a screen of nDpi dots per inch.
     // It takes the rectangle the system suggests, lays its controls out
@@ -148,6 +152,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void ShowStatusLook(int nStatus);
     void SetStatusLook(const panel_logic::StatusLook& look);
     void RefreshDebugInfo();
+    // IDT_HELD_KEYS: m_strokes' look at the held keys, which stops the timer
+    // once none is held.
+    void LookAtHeldKeys();
     // The keys the panel works itself: Alt+W, Alt+L and Alt+O press their
     // button always; under Keyboard Control, Space and Enter press the
     // focused button and the arrow, page, Home and End keys move the focused

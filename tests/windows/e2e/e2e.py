@@ -15,6 +15,7 @@ waits for states, never for a time; a failure names what it waited for. Prints
 """
 
 import argparse
+import contextlib
 import glob
 import os
 import signal
@@ -99,9 +100,20 @@ class Wine:
         return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=subprocess.STDOUT, **kwargs)
 
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=30)
+
     def key(self, *keys):
-        subprocess.run(["xdotool", "key", "--delay", "60", *keys], env=self.env, check=True,
-                       timeout=30)
+        self.xdotool("key", "--delay", "60", *keys)
+
+    @contextlib.contextmanager
+    def held(self, keys):
+        """keys down (the X server repeats the last) while the block runs."""
+        self.xdotool("keydown", keys)
+        try:
+            yield
+        finally:
+            self.xdotool("keyup", keys)
 
 
 class Simulator:
@@ -318,6 +330,37 @@ def hot_keys(r):
     r.wine.key("ctrl+F5")
     poll("ctrl+F5: the panel shown and in front",
          lambda: r.ask("panel").startswith("1 ") and r.ask("fg") == PANEL_TITLE)
+
+
+def held_keys(r):
+    """Held ctrl+F12 steps POSITION at each repeat of the X server; ctrl+F6
+    held as long sends one BW (Wine sends the repeats, MOD_NOREPEAT or not),
+    and so does each next stroke: F6 up for 30 ms (less than Wine's key
+    states may lag) and held again, two quick strokes."""
+    sim = r.sim(3)
+    r.program()
+    r.connected(sim)
+    r.notepad_in_front()
+    mark, down = sim.mark(), time.monotonic()
+    with r.wine.held("ctrl+F12"):
+        poll("ctrl+F12 held: repeated steps on the wire", lambda: len(sim.since(mark)) >= 5)
+        repeated = time.monotonic() - down  # the press, then at least 4 repeats
+    steps = sim.settled(mark)
+    levels = [int(c[1:], 16) for c in steps if c[0] == "p"]
+    expect(len(levels) == len(steps) and levels == sorted(set(levels)) and levels[0] == 0x40,
+           "ctrl+F12 held: POSITION rising from p40", " ".join(steps))
+    after, mark = [steps[-1], "w3f"], sim.mark()  # the levels sent after each press
+    with r.wine.held("ctrl+F6"):
+        time.sleep(repeated)  # as long as ctrl+F12 took to repeat 4 times
+        r.sends(sim, None, ["BW"] + after, "ctrl+F6 held", mark=mark)
+        mark = sim.mark()
+        r.wine.xdotool("keyup", "F6", "sleep", "0.03", "keydown", "F6")
+        time.sleep(repeated)
+        r.sends(sim, None, ["BW"] + after, "F6 up for 30 ms, held again", mark=mark)
+    mark = sim.mark()
+    r.wine.key("ctrl+F6", "ctrl+F6")
+    poll("two quick ctrl+F6: two BW", lambda: sim.since(mark).count("BW") >= 2)
+    expect(sim.settled(mark).count("BW") == 2, "two quick ctrl+F6: two BW", sim.since(mark))
 
 
 def setup_ok(r):
@@ -557,7 +600,7 @@ def installer(r):
     uninstall(["/REMOVESETTINGS"], "uninstalled again once tavrelctl.exe ended")
 
 
-SCENARIOS = {f.__name__: f for f in (hot_keys, setup_ok, second_start, buttons_and_status,
+SCENARIOS = {f.__name__: f for f in (hot_keys, held_keys, setup_ok, second_start, buttons_and_status,
                                      unplug_during_use, damaged_settings, keyboard_control,
                                      tavrelctl, com7, installer)}
 
