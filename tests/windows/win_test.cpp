@@ -6,6 +6,8 @@
 // Wine drops synthetic input at times, so windows are driven by messages.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "app/instance_checker_win.h"
+#include "app/options_section.h"
 #include "app/remote_app_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
@@ -661,6 +664,81 @@ TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeO
     ::UnhookWinEvent(hHook);
     EXPECT_EQ(Raised(EVENT_OBJECT_NAMECHANGE, hStatus), 3u) << "connected, lost, connected";
     EXPECT_EQ(Raised(EVENT_SYSTEM_ALERT, hWarning), 1u) << "the one warning";
+}
+
+// The buttons' clicks the panel hears.
+LRESULT CALLBACK KeepClicks(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR pClicks) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        reinterpret_cast<std::vector<UINT>*>(pClicks)->push_back(LOWORD(wParam));
+    }
+    return ::DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
+// Every key the panel works itself, each through the panel's key handling
+// (Wine drops synthetic input at times): the access keys always, the others
+// only under Keyboard Control and on the focused control, and a key held
+// down (its repeats) once.
+TEST_F(Panel, EachAccessKeyAndKeyboardControlKeyWorksItsControlOncePerStroke) {
+    Open();
+    std::vector<UINT> clicks;
+    ::SetWindowSubclass(m_panel, KeepClicks, 1, reinterpret_cast<DWORD_PTR>(&clicks));
+    constexpr LPARAM kAlt = LPARAM{1} << 29, kRepeat = LPARAM{1} << 30;
+    const HWND hWindow = m_panel.m_btnWindow, hLines = m_panel.m_btnLines,
+               hOptions = m_panel.m_btnOptions, hBar = m_panel.m_barPosition;
+    const struct {
+        const char* pszName;
+        bool bKeyboardControl;
+        HWND hFocus;
+        UINT nMessage;
+        WPARAM nKey;
+        LPARAM nFlags;
+        UINT nClicked;  // 0: none
+        int nLevel;     // of POSITION afterwards, from 63
+    } cases[] = {
+        {"alt+w", false, hLines, WM_SYSKEYDOWN, 'W', kAlt, IDC_WINDOW_BUTTON, 63},
+        {"alt+l", false, hWindow, WM_SYSKEYDOWN, 'L', kAlt, IDC_LINES_BUTTON, 63},
+        {"alt+o", true, hBar, WM_SYSKEYDOWN, 'O', kAlt, IDC_OPTIONS_BUTTON, 63},
+        {"alt+w held", false, hWindow, WM_SYSKEYDOWN, 'W', kAlt | kRepeat, 0, 63},
+        {"alt+x", false, hWindow, WM_SYSKEYDOWN, 'X', kAlt, 0, 63},
+        {"a plain w", true, hWindow, WM_CHAR, 'w', 0, 0, 63},
+        {"space on WINDOW", true, hWindow, WM_KEYDOWN, VK_SPACE, 0, IDC_WINDOW_BUTTON, 63},
+        {"enter on OPTIONS", true, hOptions, WM_KEYDOWN, VK_RETURN, 0, IDC_OPTIONS_BUTTON, 63},
+        {"space held", true, hLines, WM_KEYDOWN, VK_SPACE, kRepeat, 0, 63},
+        {"space, Keyboard Control off", false, hLines, WM_KEYDOWN, VK_SPACE, 0, 0, 63},
+        {"right", true, hBar, WM_KEYDOWN, VK_RIGHT, 0, 0, 64},
+        {"down", true, hBar, WM_KEYDOWN, VK_DOWN, 0, 0, 64},
+        {"left", true, hBar, WM_KEYDOWN, VK_LEFT, 0, 0, 62},
+        {"up", true, hBar, WM_KEYDOWN, VK_UP, 0, 0, 62},
+        {"page down", true, hBar, WM_KEYDOWN, VK_NEXT, 0, 0, 71},
+        {"page up", true, hBar, WM_KEYDOWN, VK_PRIOR, 0, 0, 55},
+        {"end", true, hBar, WM_KEYDOWN, VK_END, 0, 0, 255},
+        {"home", true, hBar, WM_KEYDOWN, VK_HOME, 0, 0, 0},
+        {"right held", true, hBar, WM_KEYDOWN, VK_RIGHT, kRepeat, 0, 64},
+        {"right on a button", true, hWindow, WM_KEYDOWN, VK_RIGHT, 0, 0, 63},
+        {"right, Keyboard Control off", false, hBar, WM_KEYDOWN, VK_RIGHT, 0, 0, 63},
+    };
+    for (const auto& c : cases) {
+        if (g_options.m_bKeyboardControl != c.bKeyboardControl) {
+            m_panel.SendMessage(WM_COMMAND, ID_KEYBOARD_CONTROL);
+        }
+        ::SetScrollPos(hBar, SB_CTL, 63, FALSE);
+        ::SetFocus(c.hFocus);
+        clicks.clear();
+        MSG msg = {};
+        msg.hwnd = c.hFocus;
+        msg.message = c.nMessage;
+        msg.wParam = c.nKey;
+        msg.lParam = c.nFlags;
+        if (!m_panel.PreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        EXPECT_EQ(clicks, c.nClicked ? std::vector<UINT>{c.nClicked} : std::vector<UINT>{})
+            << c.pszName;
+        EXPECT_EQ(::GetScrollPos(hBar, SB_CTL), c.nLevel) << c.pszName;
+    }
+    ::RemoveWindowSubclass(m_panel, KeepClicks, 1);
 }
 
 // Reads the open Connection details window and its port list, then selects
