@@ -23,8 +23,11 @@
 #include "app/instance_checker_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
+#include "framework/failure_log.h"
 #include "framework/message_box.h"
 #include "framework/screen_reader.h"
+#include "framework/system_dll.h"
+#include "framework/utf16.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "hotkeys/setup_logic.h"
@@ -605,19 +608,39 @@ void CALLBACK ReadDetailsAndClose(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineAndCopyThem) {
-    const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: no answer (12:03:05)";
+    // The second reason as the system words it where the user's language is
+    // not in the system's code page.
+    const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: Отказано в доступе (12:03:05)";
     CConnectionDlg details(nullptr, [] {
-        return std::vector<std::string>{"COM1: missing (12:03:04)", "COM2: no answer (12:03:05)"};
+        return std::vector<std::string>{"COM1: missing (12:03:04)",
+                                        "COM2: Отказано в доступе (12:03:05)"};
     });
     const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 50, ReadDetailsAndClose);
     EXPECT_EQ(details.DoModal(), IDCANCEL);
     ::KillTimer(nullptr, nTimer);
     EXPECT_EQ(g_strDetailsShown, strLines);
     ASSERT_TRUE(::OpenClipboard(nullptr));
-    const char* pszCopied = static_cast<const char*>(::GlobalLock(::GetClipboardData(CF_TEXT)));
-    EXPECT_EQ(std::string(pszCopied != nullptr ? pszCopied : ""), strLines) << "the clipboard";
-    ::GlobalUnlock(::GetClipboardData(CF_TEXT));
+    const HANDLE hCopied = ::GetClipboardData(CF_UNICODETEXT);
+    const auto* pszCopied = static_cast<const wchar_t*>(::GlobalLock(hCopied));
+    EXPECT_EQ(std::wstring(pszCopied != nullptr ? pszCopied : L""), Utf16(strLines));
+    ::GlobalUnlock(hCopied);
     ::CloseClipboard();
+}
+
+// Only the system folder's DLLs: one beside this program is not loaded (a
+// plain LoadLibrary takes it), and why a DLL or function was not had is kept.
+TEST(SystemDlls, ComeFromTheSystemFolderOnlyAndAFailureIsKept) {
+    EXPECT_EQ(SystemDllFunction("tavrel_planted.dll", "PlaySoundW"), nullptr);
+    EXPECT_NE(FailureReason("tavrel_planted.dll").find("LoadLibraryEx"), std::string::npos);
+    HMODULE hBeside = ::LoadLibraryW(L"tavrel_planted.dll");
+    EXPECT_NE(hBeside, nullptr) << "the DLL beside this program";
+    ::FreeLibrary(hBeside);
+    EXPECT_NE(SystemDllFunction("winmm.dll", "PlaySoundW"), nullptr);
+    EXPECT_EQ(FailureReason("winmm.dll"), "");
+    EXPECT_EQ(SystemDllFunction("winmm.dll", "PlaySoundX"), nullptr);
+    EXPECT_NE(FailureReason("winmm.dll").find("GetProcAddress PlaySoundX"), std::string::npos);
+    ForgetFailure("tavrel_planted.dll");
+    ForgetFailure("winmm.dll");
 }
 
 // ---- the instance guard, with a copy of this program as the first copy ----
