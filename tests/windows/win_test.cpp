@@ -631,7 +631,11 @@ TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineAndCopyThem) {
 // plain LoadLibrary takes it), and why a DLL or function was not had is kept.
 TEST(SystemDlls, ComeFromTheSystemFolderOnlyAndAFailureIsKept) {
     EXPECT_EQ(SystemDllFunction("tavrel_planted.dll", "PlaySoundW"), nullptr);
-    EXPECT_NE(FailureReason("tavrel_planted.dll").find("LoadLibraryEx"), std::string::npos);
+    // The system's whole text for the error ("...not found" on Windows and
+    // Wine), without its full stop and line end, then its code.
+    const std::string strReason = FailureReason("tavrel_planted.dll");
+    EXPECT_EQ(strReason.rfind("LoadLibraryEx from the system folder: ", 0), 0u) << strReason;
+    EXPECT_NE(strReason.find("found (error 126)"), std::string::npos) << strReason;
     HMODULE hBeside = ::LoadLibraryW(L"tavrel_planted.dll");
     EXPECT_NE(hBeside, nullptr) << "the DLL beside this program";
     ::FreeLibrary(hBeside);
