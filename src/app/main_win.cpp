@@ -5,8 +5,11 @@
 
 namespace {
 
-// DLLs come from the system folder only, never from the program's own folder
-// (a portable copy run from Downloads would load a DLL planted beside it).
+// DLLs loaded from now on, by the program or by the system's DLLs for it,
+// come from the system folder only, never from the program's own folder (a
+// portable copy run from Downloads would load a DLL planted beside it). The
+// imports were resolved before this and hold only DLLs that Windows always
+// takes from the system folder (tests/windows/imports.sh checks them).
 // SetDefaultDllDirectories exists from Windows 8, and on Windows 7 with
 // update KB2533623; without it the program goes on as before.
 void LoadDllsFromSystemFolderOnly() {

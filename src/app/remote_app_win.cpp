@@ -8,6 +8,7 @@
 #include "device/device_link.h"
 #include "framework/high_contrast.h"
 #include "framework/message_box.h"
+#include "framework/utf16.h"
 #include "framework/wnd.h"
 #include "panel/panel_logic.h"
 #include "panel/remote_panel_dlg_win.h"
@@ -28,7 +29,7 @@ unsigned __stdcall LinkThreadEntry(void* pParam) {
 CRemoteApp::~CRemoteApp() = default;
 
 BOOL CRemoteApp::InitInstance() {
-    return InitInstance(::GetCommandLineA());
+    return InitInstance(Utf8(::GetCommandLineW()).c_str());
 }
 
 BOOL CRemoteApp::InitInstance(const char* pszCommandLine) {
@@ -87,11 +88,13 @@ bool CRemoteApp::OnCommand(UINT nId) {
 }
 
 std::string CRemoteApp::HelpFilePath() {
-    // The module's path may be longer than MAX_PATH; grow until it fits.
-    std::string strPath(MAX_PATH, '\0');
+    // Wide: the installer puts the program under the user's own folder, whose
+    // name need not fit the system's code page. The module's path may be
+    // longer than MAX_PATH; grow until it fits.
+    std::wstring strPath(MAX_PATH, L'\0');
     for (;;) {
         const DWORD dwLength =
-            ::GetModuleFileNameA(nullptr, strPath.data(), static_cast<DWORD>(strPath.size()));
+            ::GetModuleFileNameW(nullptr, strPath.data(), static_cast<DWORD>(strPath.size()));
         if (dwLength == 0) {
             strPath.clear();
             break;
@@ -102,14 +105,14 @@ std::string CRemoteApp::HelpFilePath() {
         }
         strPath.resize(strPath.size() * 2);
     }
-    const std::string::size_type nSlash = strPath.find_last_of("\\/");
-    strPath.resize(nSlash == std::string::npos ? 0 : nSlash + 1);
-    return strPath + kHelpFileName;
+    const std::wstring::size_type nSlash = strPath.find_last_of(L"\\/");
+    strPath.resize(nSlash == std::wstring::npos ? 0 : nSlash + 1);
+    return Utf8(strPath) + kHelpFileName;
 }
 
 void CRemoteApp::OnHelpContents() {
     const std::string& strPath = m_strHelpFile;
-    if (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (::GetFileAttributesW(Utf16(strPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
         AppMessageBox("The help file " + strPath +
                           " is missing.\nInstall Tavrel Plus Remote again to restore it.",
                       MB_OK | MB_ICONEXCLAMATION);
@@ -121,8 +124,8 @@ void CRemoteApp::OnHelpContents() {
     } else {
         CWnd* pMain = GetMainWnd();
         const HINSTANCE hResult =
-            ::ShellExecuteA(pMain != nullptr ? pMain->m_hWnd : nullptr, "open", strPath.c_str(),
-                            nullptr, nullptr, SW_SHOWNORMAL);
+            ::ShellExecuteW(pMain != nullptr ? pMain->m_hWnd : nullptr, L"open",
+                            Utf16(strPath).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         // ShellExecute reports success as a value above 32.
         bOpened = reinterpret_cast<INT_PTR>(hResult) > 32;
     }

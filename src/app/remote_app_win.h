@@ -26,8 +26,8 @@ class CRemoteApp {
     CRemoteApp(const CRemoteApp&) = delete;
     CRemoteApp& operator=(const CRemoteApp&) = delete;
 
-    // Runs the program from the command-line text the system gave this copy
-    // (the program's name and its arguments). Always returns FALSE: there is
+    // Runs the program from the command-line text (UTF-8) the system gave
+    // this copy (the program's name and its arguments). Always returns FALSE: there is
     // no message loop after it.
     BOOL InitInstance();
     BOOL InitInstance(const char* pszCommandLine);
@@ -44,7 +44,7 @@ class CRemoteApp {
     // why it could not be opened.
     void OnHelpContents();
 
-    // The full path of the help document beside this program.
+    // The full path (UTF-8) of the help document beside this program.
     static std::string HelpFilePath();
 
     // The link thread, or null when it could not be started; the program

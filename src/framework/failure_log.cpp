@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+
+#include "framework/utf16.h"
 
 namespace {
 
@@ -47,20 +50,23 @@ std::string Describe(const char* pszOperation, DWORD dwError) {
 }
 
 void ToDebugger(const std::string& strSubject, const std::string& strReason) {
-    ::OutputDebugStringA((strSubject + ": " + strReason + "\n").c_str());
+    ::OutputDebugStringW(Utf16(strSubject + ": " + strReason + "\n").c_str());
 }
 
 }  // namespace
 
 std::string SystemErrorText(DWORD dwError) {
-    char szText[256] = {};
-    DWORD dwLength = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, dwError, 0, szText, sizeof szText, nullptr);
-    while (dwLength > 0 && std::strchr("\r\n .", szText[dwLength - 1]) != nullptr) {
+    // Wide: the text is in the user's language, which need not be the
+    // system's code page.
+    wchar_t szText[256] = {};
+    DWORD dwLength =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         dwError, 0, szText, sizeof szText / sizeof szText[0], nullptr);
+    while (dwLength > 0 && std::wcschr(L"\r\n .", szText[dwLength - 1]) != nullptr) {
         --dwLength;
     }
     const std::string strCode = "error " + std::to_string(dwError);
-    return dwLength == 0 ? strCode : std::string(szText, dwLength) + " (" + strCode + ")";
+    return dwLength == 0 ? strCode : Utf8({szText, dwLength}) + " (" + strCode + ")";
 }
 
 void KeepFailure(const std::string& strSubject, const char* pszOperation, DWORD dwError) {

@@ -12,8 +12,8 @@
 
 #include <string>
 
-// The system's message for error code dwError, without its line end; the
-// code itself when the system has no text for it.
+// The system's message for error code dwError (UTF-8), without its line end;
+// the code itself when the system has no text for it.
 std::string SystemErrorText(DWORD dwError);
 
 // Keeps "pszOperation: text of dwError" as the reason for strSubject in place

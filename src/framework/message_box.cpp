@@ -1,11 +1,14 @@
 #include "framework/message_box.h"
 
+#include "framework/utf16.h"
+
 const char* const kAppName = "Tavrel Plus Remote";
 
 namespace {
 
+// Wide, for the messages that show a path with the user's name in it.
 int RealMessageBox(HWND hOwner, const std::string& text, const std::string& caption, UINT nType) {
-    return ::MessageBoxA(hOwner, text.c_str(), caption.c_str(), nType);
+    return ::MessageBoxW(hOwner, Utf16(text).c_str(), Utf16(caption).c_str(), nType);
 }
 
 MessageBoxFn& CurrentFunction() {

@@ -9,8 +9,8 @@
 
 extern const char* const kAppName;  // "Tavrel Plus Remote"
 
-// Shows text in a message box owned by hOwner (may be null), captioned with
-// the application's name. Returns the button the user chose.
+// Shows text (UTF-8) in a message box owned by hOwner (may be null),
+// captioned with the application's name. Returns the button the user chose.
 int AppMessageBox(const std::string& text, UINT nType = MB_OK | MB_ICONEXCLAMATION,
                   HWND hOwner = nullptr);
 

@@ -7,7 +7,9 @@
 #include <oleauto.h>
 
 #include <utility>
-#include <vector>
+
+#include "framework/system_dll.h"
+#include "framework/utf16.h"
 
 namespace {
 
@@ -34,43 +36,24 @@ IAccPropServices* Service() {
     return pService;
 }
 
-std::wstring Wide(const std::string& str) {
-    const int nLength = ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<size_t>(nLength > 0 ? nLength : 1), L'\0');
-    if (nLength > 0) {
-        ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, wide.data(), nLength);
-    }
-    return wide.data();
-}
-
 // The two functions of uiautomationcore.dll, with the element provider
 // (IRawElementProviderSimple) taken by its IUnknown.
 using HostProviderFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 using RaiseNotificationFn = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
 constexpr int kNotificationKindOther = 4;          // NotificationKind_Other
 constexpr int kProcessingImportantMostRecent = 1;  // NotificationProcessing_ImportantMostRecent
-constexpr DWORD kSearchSystem32 = 0x00000800;      // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 struct UiaFunctions {
     HostProviderFn pHostProvider = nullptr;
     RaiseNotificationFn pRaise = nullptr;
 };
 
-template <typename Fn>
-Fn Lookup(HMODULE hModule, const char* pszName) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
-}
-
-// Loaded once, from the system folder only, and kept for the program's life.
+// Loaded once and kept for the program's life.
 const UiaFunctions& Uia() {
-    static const UiaFunctions s_uia = [] {
-        UiaFunctions uia;
-        if (HMODULE hModule = ::LoadLibraryExA("uiautomationcore.dll", nullptr, kSearchSystem32)) {
-            uia.pHostProvider = Lookup<HostProviderFn>(hModule, "UiaHostProviderFromHwnd");
-            uia.pRaise = Lookup<RaiseNotificationFn>(hModule, "UiaRaiseNotificationEvent");
-        }
-        return uia;
-    }();
+    static const UiaFunctions s_uia = {
+        SystemDllFunction<HostProviderFn>("uiautomationcore.dll", "UiaHostProviderFromHwnd"),
+        SystemDllFunction<RaiseNotificationFn>("uiautomationcore.dll", "UiaRaiseNotificationEvent"),
+    };
     return s_uia;
 }
 
@@ -92,7 +75,7 @@ bool Annotate(HWND hWnd, Annotation what, const std::string& strText) {
     }
     const GUID& property = what == Annotation::Name ? PROPID_ACC_NAME : PROPID_ACC_VALUE;
     return SUCCEEDED(pService->SetHwndPropStr(hWnd, OBJID_CLIENT, CHILDID_SELF, property,
-                                              Wide(strText).c_str()));
+                                              Utf16(strText).c_str()));
 }
 
 }  // namespace
@@ -122,7 +105,7 @@ void RaiseUiaNotification(HWND hWnd, const std::string& strText) {
     if (FAILED(uia.pHostProvider(hWnd, &pProvider)) || pProvider == nullptr) {
         return;
     }
-    BSTR bstrText = ::SysAllocString(Wide(strText).c_str());
+    BSTR bstrText = ::SysAllocString(Utf16(strText).c_str());
     BSTR bstrActivity = ::SysAllocString(L"Tavrel Plus Remote connection");
     if (bstrText != nullptr && bstrActivity != nullptr) {
         uia.pRaise(pProvider, kNotificationKindOther, kProcessingImportantMostRecent, bstrText,

@@ -2,6 +2,7 @@
 
 #include "framework/failure_log.h"
 #include "framework/placement.h"
+#include "framework/utf16.h"
 
 #include <commctrl.h>
 
@@ -199,11 +200,15 @@ BOOL CWnd::DestroyWindow() {
 }
 
 std::string CWnd::GetWindowText() const {
-    const int nLength = ::GetWindowTextLengthA(m_hWnd);
-    std::string text(static_cast<size_t>(nLength > 0 ? nLength : 0) + 1, '\0');
-    const int nCopied = ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
+    const int nLength = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring text(static_cast<size_t>(nLength > 0 ? nLength : 0) + 1, L'\0');
+    const int nCopied = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<size_t>(nCopied > 0 ? nCopied : 0));
-    return text;
+    return Utf8(text);
+}
+
+void CWnd::SetWindowText(const std::string& text) const {
+    ::SetWindowTextW(m_hWnd, Utf16(text).c_str());
 }
 
 RECT CWnd::GetClientRect() const {

@@ -58,8 +58,9 @@ class CWnd {
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::PostMessageA(m_hWnd, message, wParam, lParam);
     }
+    // The window's text, UTF-8 on the program's side.
     std::string GetWindowText() const;
-    void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    void SetWindowText(const std::string& text) const;
     HWND GetDlgItem(int nId) const { return ::GetDlgItem(m_hWnd, nId); }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
     LONG GetStyle() const { return ::GetWindowLongA(m_hWnd, GWL_STYLE); }

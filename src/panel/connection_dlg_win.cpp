@@ -7,6 +7,7 @@
 #include "app/options_section.h"
 #include "device/device_link.h"
 #include "framework/screen_reader.h"
+#include "framework/utf16.h"
 #include "framework/window_dpi.h"
 
 CConnectionDlg::CConnectionDlg(CWnd* pParent, LinesFn lines, PortsFn ports)
@@ -49,18 +50,20 @@ std::string CConnectionDlg::Text() const {
 }
 
 bool CConnectionDlg::CopyLines() {
-    const std::string strText = Text();
+    // As Unicode text: a line may hold what the system's code page cannot.
+    const std::wstring strText = Utf16(Text());
+    const size_t cbText = (strText.size() + 1) * sizeof(wchar_t);
     if (!::OpenClipboard(m_hWnd)) {
         return false;
     }
     ::EmptyClipboard();
     bool bCopied = false;
-    if (HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, strText.size() + 1)) {
+    if (HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, cbText)) {
         if (void* pMem = ::GlobalLock(hMem)) {
-            std::memcpy(pMem, strText.c_str(), strText.size() + 1);
+            std::memcpy(pMem, strText.c_str(), cbText);
             ::GlobalUnlock(hMem);
             // The clipboard owns the memory once it takes it.
-            bCopied = ::SetClipboardData(CF_TEXT, hMem) != nullptr;
+            bCopied = ::SetClipboardData(CF_UNICODETEXT, hMem) != nullptr;
         }
         if (!bCopied) {
             ::GlobalFree(hMem);
@@ -140,7 +143,7 @@ void CConnectionDlg::Reload() {
     const std::string strText = Text();
     if (strText != m_strShown) {
         m_strShown = strText;
-        ::SetWindowTextA(GetDlgItem(IDC_CONNECTION_LINES), strText.c_str());
+        ::SetWindowTextW(GetDlgItem(IDC_CONNECTION_LINES), Utf16(strText).c_str());
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "framework/system_dll.h"
+
 namespace {
 
 PanelSoundFn& SoundFunction() {
@@ -15,14 +17,14 @@ PanelSoundFn& SoundFunction() {
 // The sounds of the user's scheme (Control Panel, Sound): a sent action is
 // the default beep, a missing magnifier the critical stop, a level at its
 // end the exclamation.
-const char* AliasOf(panel_logic::PanelSound nSound) {
+const wchar_t* AliasOf(panel_logic::PanelSound nSound) {
     switch (nSound) {
         case panel_logic::SOUND_SENT:
-            return ".Default";
+            return L".Default";
         case panel_logic::SOUND_NOT_DETECTED:
-            return "SystemHand";
+            return L"SystemHand";
         case panel_logic::SOUND_AT_LIMIT:
-            return "SystemExclamation";
+            return L"SystemExclamation";
         default:
             return nullptr;
     }
@@ -38,8 +40,15 @@ void PlayPanelSound(panel_logic::PanelSound nSound) {
         SoundFunction()(nSound);
         return;
     }
-    if (const char* pszAlias = AliasOf(nSound)) {
-        ::PlaySoundA(pszAlias, nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT);
+    // winmm.dll is not one of the DLLs Windows always takes from the system
+    // folder: it is loaded from there at the first sound. Without it the
+    // panel stays silent, the reason kept under "winmm.dll".
+    using PlaySoundFn = BOOL(WINAPI*)(const wchar_t*, HMODULE, DWORD);
+    static const PlaySoundFn s_pPlaySound =
+        SystemDllFunction<PlaySoundFn>("winmm.dll", "PlaySoundW");
+    const wchar_t* pszAlias = AliasOf(nSound);
+    if (pszAlias != nullptr && s_pPlaySound != nullptr) {
+        s_pPlaySound(pszAlias, nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT);
     }
 }
 

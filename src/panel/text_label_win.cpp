@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/dpi_scale.h"
+#include "framework/utf16.h"
 #include "framework/window_dpi.h"
 #include "panel/font_height.h"
 
@@ -184,7 +185,7 @@ void CTextLabel::OnPaint() {
         ::SelectObject(dc, m_font);
     }
 
-    const std::string text = GetWindowText();
+    const std::wstring text = Utf16(GetWindowText());
     const LONG nStyle = GetStyle();
     UINT nFormat = DT_LEFT;
     if (nStyle & SS_CENTER) {
@@ -198,7 +199,7 @@ void CTextLabel::OnPaint() {
         nFormat |= DT_WORDBREAK;
     }
     RECT rc = GetClientRect();
-    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rc, nFormat);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, nFormat);
 }
 
 LRESULT CTextLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

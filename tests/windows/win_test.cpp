@@ -29,8 +29,11 @@
 #include "app/remote_app_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
+#include "framework/failure_log.h"
 #include "framework/message_box.h"
 #include "framework/screen_reader.h"
+#include "framework/system_dll.h"
+#include "framework/utf16.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "hotkeys/setup_logic.h"
@@ -750,9 +753,10 @@ std::string g_strPortToChoose;
 void CALLBACK ReadDetailsAndClose(HWND, UINT, UINT_PTR, DWORD) {
     HWND hDetails = ::FindWindowA(nullptr, "Connection details");
     if (hDetails != nullptr && ::IsWindowVisible(hDetails)) {
-        char szText[1000] = {};
-        ::GetDlgItemTextA(hDetails, IDC_CONNECTION_LINES, szText, sizeof szText);
-        g_strDetailsShown = szText;
+        wchar_t szShown[1000] = {};
+        ::GetDlgItemTextW(hDetails, IDC_CONNECTION_LINES, szShown, 1000);
+        g_strDetailsShown = Utf8(szShown);
+        char szText[100] = {};
         const HWND hList = ::GetDlgItem(hDetails, IDC_PORT_CHOICE);
         g_portEntries.clear();
         for (LRESULT i = 0; i < ::SendMessageA(hList, CB_GETCOUNT, 0, 0); ++i) {
@@ -780,9 +784,12 @@ DWORD StoredOption(const char* pszName) {
 
 TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineCopyThemAndChooseThePort) {
     RemoveSettings();
-    const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: no answer (12:03:05)";
+    // The second reason as the system words it where the user's language is
+    // not in the system's code page.
+    const std::string strLines = "COM1: missing (12:03:04)\r\nCOM2: Отказано в доступе (12:03:05)";
     const auto lines = [] {
-        return std::vector<std::string>{"COM1: missing (12:03:04)", "COM2: no answer (12:03:05)"};
+        return std::vector<std::string>{"COM1: missing (12:03:04)",
+                                        "COM2: Отказано в доступе (12:03:05)"};
     };
     const auto ports = [] { return std::vector<ListedPort>{{5, true}, {2, false}}; };
     // Each row: the choice before, what the list shows then, what is chosen.
@@ -825,10 +832,31 @@ TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineCopyThemAndChooseThePort)
     RemoveSettings();
     EXPECT_EQ(g_strDetailsShown, strLines);
     ASSERT_TRUE(::OpenClipboard(nullptr));
-    const char* pszCopied = static_cast<const char*>(::GlobalLock(::GetClipboardData(CF_TEXT)));
-    EXPECT_EQ(std::string(pszCopied != nullptr ? pszCopied : ""), strLines) << "the clipboard";
-    ::GlobalUnlock(::GetClipboardData(CF_TEXT));
+    const HANDLE hCopied = ::GetClipboardData(CF_UNICODETEXT);
+    const auto* pszCopied = static_cast<const wchar_t*>(::GlobalLock(hCopied));
+    EXPECT_EQ(std::wstring(pszCopied != nullptr ? pszCopied : L""), Utf16(strLines));
+    ::GlobalUnlock(hCopied);
     ::CloseClipboard();
+}
+
+// Only the system folder's DLLs: one beside this program is not loaded (a
+// plain LoadLibrary takes it), and why a DLL or function was not had is kept.
+TEST(SystemDlls, ComeFromTheSystemFolderOnlyAndAFailureIsKept) {
+    EXPECT_EQ(SystemDllFunction("tavrel_planted.dll", "PlaySoundW"), nullptr);
+    // The system's whole text for the error ("...not found" on Windows and
+    // Wine), without its full stop and line end, then its code.
+    const std::string strReason = FailureReason("tavrel_planted.dll");
+    EXPECT_EQ(strReason.rfind("LoadLibraryEx from the system folder: ", 0), 0u) << strReason;
+    EXPECT_NE(strReason.find("found (error 126)"), std::string::npos) << strReason;
+    HMODULE hBeside = ::LoadLibraryW(L"tavrel_planted.dll");
+    EXPECT_NE(hBeside, nullptr) << "the DLL beside this program";
+    ::FreeLibrary(hBeside);
+    EXPECT_NE(SystemDllFunction("winmm.dll", "PlaySoundW"), nullptr);
+    EXPECT_EQ(FailureReason("winmm.dll"), "");
+    EXPECT_EQ(SystemDllFunction("winmm.dll", "PlaySoundX"), nullptr);
+    EXPECT_NE(FailureReason("winmm.dll").find("GetProcAddress PlaySoundX"), std::string::npos);
+    ForgetFailure("tavrel_planted.dll");
+    ForgetFailure("winmm.dll");
 }
 
 // ---- the instance guard, with a copy of this program as the first copy ----

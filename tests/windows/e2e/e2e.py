@@ -18,6 +18,7 @@ import argparse
 import contextlib
 import glob
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -31,7 +32,7 @@ APPROVED_KEY = (r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupAppr
                 r"|Tavrel Plus Remote")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrelPlusRemote"
 IDC_WINDOW, IDC_LINES = 1000, 1001
-ID_EXIT, ID_HOTKEYS, ID_SHOW = 134, 138, 32780
+ID_EXIT, ID_HOTKEYS, ID_SHOW, ID_SOUNDS, ID_HELP_CONTENTS = 134, 138, 32780, 145, 57670
 IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_KEY = 1013, 1017, 1019, 1021
 BARS = {"1003": "p", "1004": "w"}  # POSITION and WIDTH: the commands of their levels
 LEVELS = ["p3f", "w3f"]  # both levels at 63, sent after every press
@@ -89,8 +90,9 @@ class Wine:
         # As scripts/wine-env.sh: no Mono or Gecko dialog, and no menu builder
         # (a shortcut the installer makes stays in the prefix, and no helper
         # process sits in the install folder while the uninstaller removes it).
+        # winmm.dll is looked for as Windows does, in the program's folder first.
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winmm=n,b",
                         DISPLAY=values["display"])
 
     def com_link(self, n):
@@ -522,6 +524,55 @@ def com7(r):
     r.connected(sim)
 
 
+def outside_code_page(r):
+    """A portable copy in a folder named outside the code page (a user's name
+    in Cyrillic), beside a planted winmm.dll: the DLL never runs, sounds on;
+    Help opens the help file by its real path, and names it when it is missing."""
+    if not r.args.planted:
+        raise Skip("no planted DLL was given (--planted)")
+    name, acp = "Пётр Иванов", r.ask("acp")
+    expect("?" in name.encode(f"cp{acp}", "replace").decode(f"cp{acp}"),
+           f"'{name}' outside the prefix's code page {acp}")
+    folder, windows_folder = os.path.join(r.wine.prefix, "drive_c", name), f"C:\\{name}\\"
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for source, target in ((r.args.exe, "TavrelRemote.exe"), (r.args.planted, "winmm.dll"),
+                           (r.args.exe[:-3] + "html", "TavrelRemote.html")):
+        shutil.copy(source, os.path.join(folder, target))
+    # The viewer of .html files: the helper, which writes down what it was given.
+    viewer = "Z:" + os.path.abspath(r.args.helper).replace("/", "\\")
+    for key, text in ((r"HKCR\.html", "TavrelTest.Html"),
+                      (r"HKCR\TavrelTest.Html\shell\open\command", f'"{viewer}" --view "%1"')):
+        r.ask(f"reg {key}||1|{(text + chr(0)).encode('latin-1').hex()}")
+    report = os.path.join(r.wine.prefix, "drive_c", "tavrel_viewer.txt")
+    if os.path.exists(report):
+        os.remove(report)
+
+    def box():
+        text = r.ask("box")
+        return text != "none" and text.encode("latin-1").decode("utf-8", "replace")
+
+    r.start("-show", exe=windows_folder + "TavrelRemote.exe")
+    poll("the panel shown", lambda: r.ask("panel").startswith("1 "))
+    r.ask(f"cmd {ID_SOUNDS}")
+    r.ask(f"press {IDC_WINDOW}")  # no magnifier: the warning and its sound
+    poll("the not-detected warning", lambda: r.ask("warning") == "1")
+    r.ask(f"cmd {ID_HELP_CONTENTS}")
+    try:
+        opened = poll("the viewer started on the help file",
+                      lambda: os.path.exists(report) and open(report, encoding="utf-8").read())
+    except Failure as e:
+        raise Failure(f"{e}; the program said '{box()}'")
+    expect(opened == windows_folder + "TavrelRemote.html", "the help file by its path", opened)
+    ran = [f for f in os.listdir(folder) if f.lower().endswith(".ran")]
+    expect(not ran, "the planted winmm.dll not loaded", ran)
+    os.remove(os.path.join(folder, "TavrelRemote.html"))
+    r.ask(f"cmd {ID_HELP_CONTENTS}")
+    said = poll("a message box", box)
+    expect(f"The help file {windows_folder}TavrelRemote.html is missing." in said,
+           "the missing help file named by its path", said)
+
+
 def installer(r):
     """Silent installs (/S) in a row, each checked for what is in place after
     it: the sign-in start on a first install, kept as the user has it over an
@@ -602,7 +653,7 @@ def installer(r):
 
 SCENARIOS = {f.__name__: f for f in (hot_keys, held_keys, setup_ok, second_start, buttons_and_status,
                                      unplug_during_use, damaged_settings, keyboard_control,
-                                     tavrelctl, com7, installer)}
+                                     tavrelctl, com7, outside_code_page, installer)}
 
 
 def main():
@@ -611,6 +662,7 @@ def main():
         parser.add_argument(name)
     parser.add_argument("--ctl")
     parser.add_argument("--setup")
+    parser.add_argument("--planted", help="a DLL that leaves PATH.ran when it is loaded")
     parser.add_argument("--out", default=".")
     parser.add_argument("scenarios", nargs="*", metavar="SCENARIO",
                         help="some of: " + ", ".join(SCENARIOS))

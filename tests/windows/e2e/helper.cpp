@@ -10,6 +10,8 @@
 //                     a hidden window titled as the panel, FILE held as a running
 //                     program's file is (no writing, no removing); Exit takes the
 //                     window down at once and ends the process 1.5 s later
+//   e2e_helper --view PATH   the .html viewer: writes PATH (UTF-8) to
+//                     C:\tavrel_viewer.txt
 //
 // Requests ("none" when the window is not there):
 //   panel             "VISIBLE LEFT TOP" of the panel
@@ -28,7 +30,11 @@
 //                     choice in the list does (CBN_SELCHANGE); the text selected
 //   ok                the Setup dialog's OK button (BN_CLICKED from it)
 //   warning           "1" while the not-detected warning is shown, else "0"
-//   reg KEY|NAME                 "TYPE SIZE HEX" of a value under HKCU, or "missing"
+//   box               the text (UTF-8) of the program's message box, which it
+//                     closes with OK
+//   acp               the system's ANSI code page
+//   reg KEY|NAME                 "TYPE SIZE HEX" of a value under HKCU (under the
+//                                classes root for a KEY "HKCR\..."), or "missing"
 //   reg KEY|NAME|TYPE|HEX        writes it with those bytes; "ok"
 //   regdel KEY                   removes KEY and all below it; "ok"
 //   running NAME      "ok" while a process of program file NAME runs
@@ -36,8 +42,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -78,16 +86,20 @@ std::string Reg(const std::string& strArgs) {
     for (std::string part; std::getline(in, part, '|');) {
         parts.push_back(part);
     }
+    HKEY hRoot = HKEY_CURRENT_USER;
+    if (parts.size() >= 2 && parts[0].rfind("HKCR\\", 0) == 0) {
+        hRoot = HKEY_CLASSES_ROOT;  // where the shell finds a file type's program
+        parts[0].erase(0, 5);
+    }
     if (parts.size() == 4) {
         std::vector<BYTE> data;
         for (std::size_t i = 0; i + 1 < parts[3].size(); i += 2) {
             data.push_back(
                 static_cast<BYTE>(std::strtoul(parts[3].substr(i, 2).c_str(), nullptr, 16)));
         }
-        const LONG nResult =
-            ::RegSetKeyValueA(HKEY_CURRENT_USER, parts[0].c_str(), parts[1].c_str(),
-                              static_cast<DWORD>(std::atoi(parts[2].c_str())), data.data(),
-                              static_cast<DWORD>(data.size()));
+        const LONG nResult = ::RegSetKeyValueA(hRoot, parts[0].c_str(), parts[1].c_str(),
+                                               static_cast<DWORD>(std::atoi(parts[2].c_str())),
+                                               data.data(), static_cast<DWORD>(data.size()));
         return nResult == ERROR_SUCCESS ? "ok" : "error " + std::to_string(nResult);
     }
     if (parts.size() != 2) {
@@ -96,8 +108,8 @@ std::string Reg(const std::string& strArgs) {
     DWORD dwType = 0;
     BYTE data[2048] = {};
     DWORD cb = sizeof data;
-    if (::RegGetValueA(HKEY_CURRENT_USER, parts[0].c_str(), parts[1].c_str(),
-                       RRF_RT_ANY | RRF_NOEXPAND, &dwType, data, &cb) != ERROR_SUCCESS) {
+    if (::RegGetValueA(hRoot, parts[0].c_str(), parts[1].c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                       &dwType, data, &cb) != ERROR_SUCCESS) {
         return "missing";
     }
     std::string strHex;
@@ -255,6 +267,20 @@ std::string Answer(const std::string& strLine) {
         ::EnumWindows(FindWarning, reinterpret_cast<LPARAM>(&bShown));
         return bShown ? "1" : "0";
     }
+    if (strVerb == "box") {
+        HWND hBox = ::FindWindowA("#32770", "Tavrel Plus Remote");
+        wchar_t szText[1000] = {};
+        ::GetDlgItemTextW(hBox, 0xFFFF, szText, 1000);  // the box's text, as on Windows
+        char szUtf8[3000] = {};
+        ::WideCharToMultiByte(CP_UTF8, 0, szText, -1, szUtf8, sizeof szUtf8, nullptr, nullptr);
+        ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+        std::string strText = hBox != nullptr ? szUtf8 : "none";
+        std::replace(strText.begin(), strText.end(), '\n', ' ');
+        return strText;
+    }
+    if (strVerb == "acp") {
+        return std::to_string(::GetACP());
+    }
     if (strVerb == "reg" && strLine.size() > 4) {
         return Reg(strLine.substr(4));
     }
@@ -273,9 +299,23 @@ std::string Answer(const std::string& strLine) {
 
 }  // namespace
 
+// The viewer ShellExecute starts for a .html file: "HELPER" --view "PATH".
+int View() {
+    std::wstring strLine = ::GetCommandLineW();
+    strLine.erase(0, strLine.find(L"--view ") + 7);
+    strLine.erase(std::remove(strLine.begin(), strLine.end(), L'"'), strLine.end());
+    char szUtf8[3000] = {};
+    ::WideCharToMultiByte(CP_UTF8, 0, strLine.c_str(), -1, szUtf8, sizeof szUtf8, nullptr, nullptr);
+    std::ofstream("C:\\tavrel_viewer.txt", std::ios::binary) << szUtf8;
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "pose") {
         return Pose(argv[2]);
+    }
+    if (argc > 1 && std::string(argv[1]) == "--view") {
+        return View();
     }
     for (std::string strLine; std::getline(std::cin, strLine);) {
         if (!strLine.empty() && strLine.back() == '\r') {
