@@ -43,11 +43,12 @@ std::vector<std::string> Fields(const CHotKeySettings& s) {
 
 class Sections : public ::testing::Test {
   protected:
-    // Stores a hot-key value as (name, type, data); no data: the value is removed.
-    void Put(const std::string& name, RegDword type, const std::optional<Bytes>& data) {
+    // Stores a value (of the hot keys by default) as (name, type, data); no
+    // data: the value is removed.
+    void Put(const std::string& name, RegDword type, const std::optional<Bytes>& data,
+             const std::string& subKey = g_hotKeySettings.m_strSubKey) {
         RegKey key = 0;
-        ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, g_hotKeySettings.m_strSubKey.c_str(), &key),
-                  kRegSuccess);
+        ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, subKey.c_str(), &key), kRegSuccess);
         if (data) {
             m_store.SetValue(key, name.c_str(), type, data->data(), RegDword(data->size()));
         }
@@ -110,8 +111,7 @@ TEST_F(Sections, ADamagedValueSpoilsOnlyItself) {
 
 TEST_F(Sections, ALongKeyNameIsSavedAndLoadedWhole) {
     for (std::size_t nLength : {99u, 100u, 5000u}) {
-        CHotKeySettings saved;
-        CHotKeySettings loaded;
+        CHotKeySettings saved, loaded;
         saved.UseStore(&m_store);
         loaded.UseStore(&m_store);
         saved.m_strKey[7] = std::string(nLength - 1, 'x') + "y";
@@ -143,18 +143,13 @@ TEST_F(Sections, TheOptionsAreOffUntilTurnedOnAndADamagedOneOnlyTurnsItselfOff) 
         {kRegTypeSz, Bytes{'3', 0, 0, 0}, true, 51},  // the type is not looked at
     };
     for (const auto& c : cases) {
-        RegKey key = 0;
-        ASSERT_EQ(m_store.CreateKey(kRegCurrentUser, options.m_strSubKey.c_str(), &key),
-                  kRegSuccess);
         for (const char* pszName : {"bKeyboardControl", "bSounds", "nPort", "nLastPort"}) {
-            m_store.SetValue(key, pszName, c.nType, c.data.data(),
-                             static_cast<std::uint32_t>(c.data.size()));
+            Put(pszName, c.nType, c.data, options.m_strSubKey);
         }
-        m_store.CloseKey(key);
         options.Load();
         EXPECT_EQ(options.m_bKeyboardControl && options.m_bSounds, c.bFlag) << c.data.size();
-        EXPECT_EQ(options.m_nPort, c.nPort) << c.data.size();
-        EXPECT_EQ(options.m_nLastPort, c.nPort) << c.data.size();
+        EXPECT_EQ(std::pair(options.m_nPort, options.m_nLastPort), std::pair(c.nPort, c.nPort))
+            << c.data.size();
     }
 }
 

@@ -1,11 +1,7 @@
-// A simulated serial line for the link's tests: numbered ports, each missing,
-// held by another program, holding a scripted magnifier, or stuck (it opens
-// but stops taking bytes),
-// all in virtual time. The clock moves only when Advance is called (the
-// link's injected sleep does that). Bytes a device sends become visible once
-// their time has come. What each device heard is kept as whole lines, as the
-// magnifier's parser sees them: a line cut short is dropped when the port is
-// opened again.
+// A simulated serial line in virtual time (moved by Advance, from the link's
+// injected sleep): numbered ports, each missing, busy, denied, a scripted
+// magnifier, or stuck (it opens but stops taking bytes). What a device heard is
+// kept as whole lines; a line cut short is dropped when the port opens again.
 #pragma once
 
 #include <algorithm>
@@ -212,6 +208,16 @@ class VirtualLink {
             }
         }
         return texts;
+    }
+    // The ports opened from nFrom on, in order.
+    std::vector<int> Opened(std::int64_t nFrom = 0) const {
+        std::vector<int> ports;
+        for (const auto& open : line.opens) {
+            if (open.nTime >= nFrom) {
+                ports.push_back(open.nPort);
+            }
+        }
+        return ports;
     }
 
   private:
