@@ -45,14 +45,6 @@ int FocusLinePixels(HWND hButton, COLORREF cr) {
     return px.Count({nInset + nWidth, nInset, px.Width() - nInset - nWidth, nInset + nWidth}, cr);
 }
 
-bool SamePixels(const ClientPixels& a, const ClientPixels& b) {
-    bool bSame = a.Width() == b.Width() && a.Height() == b.Height();
-    for (int i = 0; bSame && i < a.Width() * a.Height(); ++i) {
-        bSame = a.At(i % a.Width(), i / a.Width()) == b.At(i % a.Width(), i / a.Width());
-    }
-    return bSame;
-}
-
 class Contrast : public Panel {
   protected:
     void SetUp() override {
@@ -126,9 +118,9 @@ TEST_F(Contrast, TheFocusedButtonShowsAFrameAndItsAccessKeyOnlyWhileTheCuesAreSh
     const ClientPixels keys(hWindow);
     ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
     const ClientPixels hidden(hWindow);
-    EXPECT_FALSE(SamePixels(keys, hidden)) << "no underline while access keys are shown";
+    EXPECT_FALSE(keys == hidden) << "no underline while access keys are shown";
     ::SetWindowTextA(hWindow, "WINDOW");
-    EXPECT_TRUE(SamePixels(ClientPixels(hWindow), hidden)) << "'&' drawn while keys are hidden";
+    EXPECT_TRUE(ClientPixels(hWindow) == hidden) << "'&' drawn while keys are hidden";
 
     ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
     Switch(true);
