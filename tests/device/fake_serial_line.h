@@ -56,6 +56,25 @@ class FakeSerialLine final : public ISerialPort {
 
     std::vector<Event> heard;  // in time order
     std::vector<Event> opens;
+    // The texts heard, and the ports opened, from nFrom on.
+    std::vector<std::string> Lines(std::int64_t nFrom = 0) const {
+        std::vector<std::string> texts;
+        for (const Event& e : heard) {
+            if (e.nTime >= nFrom) {
+                texts.push_back(e.text);
+            }
+        }
+        return texts;
+    }
+    std::vector<int> Opened(std::int64_t nFrom = 0) const {
+        std::vector<int> ports;
+        for (const Event& e : opens) {
+            if (e.nTime >= nFrom) {
+                ports.push_back(e.nPort);
+            }
+        }
+        return ports;
+    }
 
     bool Open(int nPort, int) override {
         if (m_nOpen != 0) {
@@ -168,8 +187,7 @@ class VirtualLink {
   public:
     FakeSerialLine line;
     CDeviceLink link;
-    std::vector<std::int64_t> disconnectedAt;  // waits that began with the link not connected
-    std::vector<std::int64_t> waitsAt;         // every wait's start
+    std::vector<std::int64_t> waitsAt;  // every wait's start
 
     VirtualLink() {
         link.UsePort(&line);
@@ -178,9 +196,6 @@ class VirtualLink {
             [this] { return line.Now(); },
             [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {
                 waitsAt.push_back(line.Now());
-                if (!link.IsConnected()) {
-                    disconnectedAt.push_back(line.Now());
-                }
                 for (RunDueActions(); line.Now() < nUntil && !fnWoken(); RunDueActions()) {
                     line.Advance(static_cast<int>(std::min(nUntil, NextAction()) - line.Now()));
                 }
@@ -198,26 +213,6 @@ class VirtualLink {
     void RunUntil(std::int64_t nStopAt) {
         At(nStopAt, [this] { link.RequestStop(); });
         link.Run();
-    }
-    // The lines the magnifier heard from nFrom on, texts only.
-    std::vector<std::string> Heard(std::int64_t nFrom = 0) const {
-        std::vector<std::string> texts;
-        for (const auto& l : line.heard) {
-            if (l.nTime >= nFrom) {
-                texts.push_back(l.text);
-            }
-        }
-        return texts;
-    }
-    // The ports opened from nFrom on, in order.
-    std::vector<int> Opened(std::int64_t nFrom = 0) const {
-        std::vector<int> ports;
-        for (const auto& open : line.opens) {
-            if (open.nTime >= nFrom) {
-                ports.push_back(open.nPort);
-            }
-        }
-        return ports;
     }
 
   private:

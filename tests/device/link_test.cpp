@@ -46,7 +46,7 @@ TEST(Link, OnlyAWholeTimelyAnswerConnects) {
         v.line.QueueBytes(1, 0, c.noiseBefore);
         EXPECT_EQ(v.link.TryPort(1), c.bConnects) << c.pszName;
         EXPECT_EQ(v.line.IsOpen(), c.bConnects) << c.pszName << ": a failed attempt closes";
-        EXPECT_EQ(v.Heard(), Texts{"?"}) << c.pszName;
+        EXPECT_EQ(v.line.Lines(), Texts{"?"}) << c.pszName;
     }
 }
 
@@ -119,7 +119,7 @@ TEST(Link, PressesAndLevelsOnTheWire) {
         v.line.SetDevice(1, FakeSerialLine::Answer());
         v.At(c.nAt, [&] { c.act(v); });
         v.RunUntil(2500);
-        EXPECT_EQ(WithoutProbes(v.Heard(c.nAt)), c.expected) << c.pszName;
+        EXPECT_EQ(WithoutProbes(v.line.Lines(c.nAt)), c.expected) << c.pszName;
         EXPECT_EQ(v.line.heard.back().nTime - 50 * (std::ssize(c.expected) - 1), c.nFirstAt)
             << c.pszName << ": not sent when due, 50 ms apart";
     }
@@ -134,20 +134,10 @@ TEST(Link, ALostMagnifierIsFoundAgainAndGetsBothLevels) {
     v.link.SetLevels(10, 128);
     v.RunUntil(8000);
 
-    ASSERT_FALSE(v.disconnectedAt.empty() || v.disconnectedAt.back() < 2000)
-        << "the unplug was never noticed";
-    const std::vector<int> ports = v.Opened(2001);
-    ASSERT_GE(ports.size(), 5u) << "no rescan";
-    EXPECT_EQ(std::vector<int>(ports.begin(), ports.begin() + 5), (std::vector<int>{3, 1, 2, 4, 3}))
-        << "the rescan starts at the port that last answered";
-    EXPECT_EQ(ports.back(), 3);
-
-    // Since the probe that found it again: both levels, although neither changed.
-    const auto heard = v.line.heard;
-    const auto found =
-        std::find_if(heard.begin(), heard.end(), [](const auto& l) { return l.nTime > 5000; });
-    ASSERT_NE(found, heard.end()) << "not connected again";
-    EXPECT_EQ(WithoutProbes(v.Heard(found->nTime)), (Texts{"p0a", "w80"}));
+    EXPECT_EQ(v.line.Opened(2001), (std::vector<int>{3, 1, 2, 4, 3}))
+        << "the unplug noticed, the rescan from the port that last answered";
+    // Since the port was opened again: both levels, although neither changed.
+    EXPECT_EQ(WithoutProbes(v.line.Lines(v.line.opens.back().nTime)), (Texts{"p0a", "w80"}));
 }
 
 // A WINDOW press at 2000 ms meets a line that is gone or stuck (with part of
@@ -170,7 +160,7 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
         v.At(2000, [&v] { v.link.PressButton(LinkButton::Window); });
         v.RunUntil(8000);
 
-        EXPECT_EQ(WithoutProbes(v.Heard(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
+        EXPECT_EQ(WithoutProbes(v.line.Lines(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
         EXPECT_FALSE(v.link.IsPending(LinkButton::Window)) << c.pszName;
     }
 }
@@ -215,7 +205,7 @@ TEST(Link, ScansThePortsInTheOrderOfTheChoiceAndSaysWhyEachFailed) {
         v.link.SetPortChoice(c.nChosen);
         v.link.SetRememberedPort(c.nRemembered);
         v.RunUntil(4000);
-        EXPECT_EQ(v.Opened(), c.expected) << c.pszName;
+        EXPECT_EQ(v.line.Opened(), c.expected) << c.pszName;
         EXPECT_EQ(v.link.RememberedPort(), c.expected.back() == 7 ? 7 : c.nRemembered)
             << c.pszName << ": the port that answered is remembered";
     }
@@ -268,7 +258,7 @@ TEST(Link, ANewPortChoiceTakesEffectAtOnce) {
         int nConnectedOn = -1;
         v.At(6000, [&] { nConnectedOn = v.link.IsConnected() ? v.link.CurrentPort() : 0; });
         v.RunUntil(6000);
-        EXPECT_EQ(v.Opened(2000), c.opensAfter) << c.pszName;
+        EXPECT_EQ(v.line.Opened(2000), c.opensAfter) << c.pszName;
         EXPECT_EQ(nConnectedOn, c.nConnectedOn) << c.pszName;
     }
 }
@@ -351,11 +341,7 @@ TEST(Link, APressFromTheUserInterfaceThreadWakesTheLinkThread) {
     thread.join();
     ASSERT_TRUE(bLevelsSent) << "the levels on connecting";
     EXPECT_TRUE(bPressSent) << "the press after " << took << " ms";
-    Texts heard;
-    for (const auto& l : line.heard) {
-        heard.push_back(l.text);
-    }
-    EXPECT_EQ(WithoutProbes(heard), (Texts{"p01", "w02", "BL", "p01", "w02"}));
+    EXPECT_EQ(WithoutProbes(line.Lines()), (Texts{"p01", "w02", "BL", "p01", "w02"}));
 }
 
 // The system's port list: the names it gives its ports, and which devices
