@@ -56,11 +56,12 @@ class FakeSerialLine final : public ISerialPort {
 
     std::vector<Event> heard;  // in time order
     std::vector<Event> opens;
-    // The texts heard, and the ports opened, from nFrom on.
-    std::vector<std::string> Lines(std::int64_t nFrom = 0) const {
+    // The texts heard from nFrom on (without the probes: the host's commands,
+    // as keep-alives fall anywhere in a run), and the ports opened.
+    std::vector<std::string> Lines(std::int64_t nFrom = 0, bool bProbes = true) const {
         std::vector<std::string> texts;
         for (const Event& e : heard) {
-            if (e.nTime >= nFrom) {
+            if (e.nTime >= nFrom && (bProbes || e.text != "?")) {
                 texts.push_back(e.text);
             }
         }

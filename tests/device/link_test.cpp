@@ -13,12 +13,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// Host commands other than the probe (keep-alives fall anywhere in a run).
-Texts WithoutProbes(Texts texts) {
-    texts.erase(std::remove(texts.begin(), texts.end(), "?"), texts.end());
-    return texts;
-}
-
 TEST(Link, OnlyAWholeTimelyAnswerConnects) {
     const std::string kAnswer = "V1.23\r\n";
     struct Case {
@@ -119,7 +113,7 @@ TEST(Link, PressesAndLevelsOnTheWire) {
         v.line.SetDevice(1, FakeSerialLine::Answer());
         v.At(c.nAt, [&] { c.act(v); });
         v.RunUntil(2500);
-        EXPECT_EQ(WithoutProbes(v.line.Lines(c.nAt)), c.expected) << c.pszName;
+        EXPECT_EQ(v.line.Lines(c.nAt, false), c.expected) << c.pszName;
         EXPECT_EQ(v.line.heard.back().nTime - 50 * (std::ssize(c.expected) - 1), c.nFirstAt)
             << c.pszName << ": not sent when due, 50 ms apart";
     }
@@ -137,7 +131,7 @@ TEST(Link, ALostMagnifierIsFoundAgainAndGetsBothLevels) {
     EXPECT_EQ(v.line.Opened(2001), (std::vector<int>{3, 1, 2, 4, 3}))
         << "the unplug noticed, the rescan from the port that last answered";
     // Since the port was opened again: both levels, although neither changed.
-    EXPECT_EQ(WithoutProbes(v.line.Lines(v.line.opens.back().nTime)), (Texts{"p0a", "w80"}));
+    EXPECT_EQ(v.line.Lines(v.line.opens.back().nTime, false), (Texts{"p0a", "w80"}));
 }
 
 // A WINDOW press at 2000 ms meets a line that is gone or stuck (with part of
@@ -160,7 +154,7 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
         v.At(2000, [&v] { v.link.PressButton(LinkButton::Window); });
         v.RunUntil(8000);
 
-        EXPECT_EQ(WithoutProbes(v.line.Lines(2000)), (Texts{"BW", "p80", "w80"})) << c.pszName;
+        EXPECT_EQ(v.line.Lines(2000, false), (Texts{"BW", "p80", "w80"})) << c.pszName;
         EXPECT_FALSE(v.link.IsPending(LinkButton::Window)) << c.pszName;
     }
 }
@@ -341,7 +335,7 @@ TEST(Link, APressFromTheUserInterfaceThreadWakesTheLinkThread) {
     thread.join();
     ASSERT_TRUE(bLevelsSent) << "the levels on connecting";
     EXPECT_TRUE(bPressSent) << "the press after " << took << " ms";
-    EXPECT_EQ(WithoutProbes(line.Lines()), (Texts{"p01", "w02", "BL", "p01", "w02"}));
+    EXPECT_EQ(line.Lines(0, false), (Texts{"p01", "w02", "BL", "p01", "w02"}));
 }
 
 // The system's port list: the names it gives its ports, and which devices
