@@ -58,8 +58,10 @@ class Contrast : public Panel {
         ::SetSysColors(kCount, kElements, m_saved);
         Panel::TearDown();
     }
-    // As the system switches it: the new setting, then its broadcast.
-    static void Switch(bool bOn) {
+    // As the system switches it: the scheme's colours (or the saved ones), the
+    // new setting, then its broadcast.
+    void Switch(bool bOn) {
+        ASSERT_TRUE(::SetSysColors(kCount, kElements, bOn ? kScheme : m_saved));
         SetHighContrastOverride(bOn);
         ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0,
                               SMTO_ABORTIFHUNG, 5000, nullptr);
@@ -83,7 +85,6 @@ TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) 
     ExpectOwnLook("off");
     ExpectLook(m_panel.m_lblPositionTitle, RGB(255, 255, 255), m_saved[3], "title off");
 
-    ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
     Switch(true);
     EXPECT_EQ(ClientPixels(m_panel).At(2, 2), kScheme[0]) << "background";
     ExpectLook(m_panel.m_lblPositionTitle, kScheme[0], kScheme[1], "POSITION");
@@ -98,7 +99,6 @@ TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) 
     m_panel.WarnIfNotDetected();  // shown while the record says not connected
     ExpectLook(m_panel.m_wndWarning.m_label, kScheme[0], kScheme[1], "warning");
 
-    ::SetSysColors(kCount, kElements, m_saved);
     Switch(false);
     ExpectOwnLook("switched off");
     ExpectLook(m_panel.m_lblStatus, RGB(0, 200, 0), RGB(0, 0, 0), "connected, switched off");
@@ -122,7 +122,6 @@ TEST_F(Contrast, TheFocusedButtonShowsAFrameAndItsAccessKeyOnlyWhileTheCuesAreSh
     ::SetWindowTextA(hWindow, "WINDOW");
     EXPECT_TRUE(ClientPixels(hWindow) == hidden) << "'&' drawn while keys are hidden";
 
-    ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
     Switch(true);
     ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     EXPECT_GT(FocusLinePixels(hWindow, kScheme[3]), 40) << "frame in the button text's colour";
