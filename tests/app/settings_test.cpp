@@ -106,8 +106,9 @@ TEST_F(Sections, ADamagedValueSpoilsOnlyItself) {
         settings.m_strKey.fill("X");
         settings.Load();
         EXPECT_EQ(Fields(settings), expected) << c.pszName;
-        CHotKeySettings again;  // what was loaded, saved and loaded again
+        CHotKeySettings again;  // what was loaded, saved afresh and loaded again
         again.UseStore(&m_store);
+        m_store.DeleteTree("Software\\Quorvane");
         EXPECT_TRUE(settings.Save() == kRegSuccess && again.Load() == kRegSuccess) << c.pszName;
         EXPECT_EQ(Fields(again), expected) << c.pszName << ", saved";
     }
