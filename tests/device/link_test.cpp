@@ -50,13 +50,15 @@ TEST(Link, OnlyAWholeTimelyAnswerConnects) {
 // OPTIONS, then the levels, every press counted; at once, but never sooner
 // than 50 ms after a keep-alive's answer.
 TEST(Link, PressesAndLevelsOnTheWire) {
-    const auto press = [](LinkButton button, int nTimes) {
-        return [button, nTimes](VirtualLink& v) {
-            for (int i = 0; i < nTimes; ++i) {
+    using enum LinkButton;
+    const auto press = [](std::vector<LinkButton> buttons) {
+        return [buttons](VirtualLink& v) {
+            for (LinkButton button : buttons) {
                 v.link.PressButton(button);
             }
         };
     };
+    const Texts kBL = {"BL", "p80", "w80"};
     const Texts kBO3 = {"BO", "p80", "w80", "BO", "p80", "w80", "BO", "p80", "w80"};
     Texts kBO5 = kBO3;
     kBO5.insert(kBO5.end(), kBO3.begin(), kBO3.begin() + 6);
@@ -68,27 +70,21 @@ TEST(Link, PressesAndLevelsOnTheWire) {
         std::int64_t nFirstAt = 1500;  // when the first command goes out
     } cases[] = {
         {"three buttons and both levels",
-         [](VirtualLink& v) {
-             v.link.PressButton(LinkButton::Options);
-             v.link.PressButton(LinkButton::Lines);
-             v.link.PressButton(LinkButton::Window);
+         [press](VirtualLink& v) {
+             press({Options, Lines, Window})(v);
              v.link.SetLevels(0x3f, 0xc8);
          },
          {"BW", "p3f", "wc8", "BL", "p3f", "wc8", "BO", "p3f", "wc8"}},
         {"levels alone", [](VirtualLink& v) { v.link.SetLevels(5, 255); }, {"p05", "wff"}},
-        {"three presses before a pass are three", press(LinkButton::Options, 3), kBO3},
-        {"of seven quick presses five wait", press(LinkButton::Options, 7), kBO5},
+        {"three presses before a pass are three", press({Options, Options, Options}), kBO3},
+        {"of seven quick presses five wait", press(std::vector(7, Options)), kBO5},
         {"WINDOW twice, then LINES: each WINDOW before LINES",
-         [](VirtualLink& v) {
-             v.link.PressButton(LinkButton::Window);
-             v.link.PressButton(LinkButton::Lines);
-             v.link.PressButton(LinkButton::Window);
-         },
+         press({Window, Lines, Window}),
          {"BW", "p80", "w80", "BW", "p80", "w80", "BL", "p80", "w80"}},
         {"a press while the last one goes out is the next one",
          [](VirtualLink& v) {
-             v.link.PressButton(LinkButton::Window);
-             v.At(v.line.Now() + 1, [&v] { v.link.PressButton(LinkButton::Window); });
+             v.link.PressButton(Window);
+             v.At(v.line.Now() + 1, [&v] { v.link.PressButton(Window); });
          },
          {"BW", "p80", "w80", "BW", "p80", "w80"}},
         {"a level moved and moved back, then the width alone",
@@ -97,16 +93,8 @@ TEST(Link, PressesAndLevelsOnTheWire) {
              v.link.SetLevels(128, 171);
          },
          {"wab"}},
-        {"a press while the keep-alive waits for its answer",
-         press(LinkButton::Lines, 1),
-         {"BL", "p80", "w80"},
-         1715,
-         1770},
-        {"a press 50 ms after the keep-alive's answer",
-         press(LinkButton::Lines, 1),
-         {"BL", "p80", "w80"},
-         1770,
-         1770},
+        {"a press while the keep-alive waits for its answer", press({Lines}), kBL, 1715, 1770},
+        {"a press 50 ms after the keep-alive's answer", press({Lines}), kBL, 1770, 1770},
     };
     for (const Case& c : cases) {
         VirtualLink v;
