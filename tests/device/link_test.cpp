@@ -155,6 +155,8 @@ TEST(Link, APressCutShortGoesOutOnceAfterTheLineIsBack) {
 TEST(Link, ScansThePortsInTheOrderOfTheChoiceAndSaysWhyEachFailed) {
     using Ports = std::vector<int>;
     const std::vector<ListedPort> kListed = {{9, false}, {7, false}, {2, false}, {999, false}};
+    const std::vector<ListedPort> kBt = {{1, true}, {4, true}, {5, true}, {7, false}, {999, true}};
+    const std::vector<ListedPort> kBt5 = {{5, true}, {7, false}};
     struct Case {
         const char* pszName;
         int nChosen;
@@ -165,19 +167,11 @@ TEST(Link, ScansThePortsInTheOrderOfTheChoiceAndSaysWhyEachFailed) {
         {"automatic", 0, 0, kListed, {1, 2, 3, 4, 7, 9, 999, 1, 2, 3, 4, 7}},
         {"the remembered port first", 0, 7, kListed, {7, 1, 2, 3, 4, 9, 999, 7}},
         {"remembered among COM1 to COM4", 0, 3, kListed, {3, 1, 2, 4, 7, 9, 999, 3, 1, 2, 4, 7}},
-        {"Bluetooth skipped",
-         0,
-         0,
-         {{1, true}, {4, true}, {5, true}, {7, false}, {999, true}},
-         {2, 3, 7, 2, 3, 7}},
-        {"a remembered Bluetooth port skipped",
-         0,
-         5,
-         {{5, true}, {7, false}},
-         {1, 2, 3, 4, 7, 1, 2, 3, 4, 7}},
+        {"Bluetooth skipped", 0, 0, kBt, {2, 3, 7, 2, 3, 7}},
+        {"a remembered Bluetooth port skipped", 0, 5, kBt5, {1, 2, 3, 4, 7, 1, 2, 3, 4, 7}},
         {"chosen", 7, 3, kListed, {7, 7, 7}},
         {"chosen, the first port", 1, 7, kListed, {1, 1, 1}},
-        {"chosen, Bluetooth", 5, 0, {{5, true}, {7, false}}, {5, 5, 5, 5}},
+        {"chosen, Bluetooth", 5, 0, kBt5, {5, 5, 5, 5}},
     };
     for (const Case& c : cases) {
         VirtualLink v;
