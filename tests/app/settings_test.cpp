@@ -69,8 +69,7 @@ TEST_F(Sections, ADamagedValueSpoilsOnlyItself) {
     } cases[] = {
         {"a number stored as text", "nWindowModifiers", kRegTypeSz, Text("7"), "2"},
         {"a number of 2 bytes", "nPopupModifiers", kRegTypeBinary, Bytes{5, 0}, "2"},
-        {"a number of 8 bytes", "nLinesModifiers", kRegTypeQword, Bytes{5, 0, 0, 0, 0, 0, 0, 0},
-         "2"},
+        {"a number of 8 bytes", "nLinesModifiers", kRegTypeQword, Bytes(8, 5), "2"},
         {"a number removed", "bHotKeysEnabled", kRegTypeDword, std::nullopt, "1"},
         {"a key name stored as a number", "sPosDownKey", kRegTypeDword, Number(0x394241), "AB9"},
         {"a key name without its NUL", "sPopupKey", kRegTypeSz, Text("Home", false), "Home"},
