@@ -10,31 +10,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// COM1 missing, COM2 silent: the magnifier is found on COM3, a press reaches
-// it, the unplug is noticed, and a press made meanwhile goes out after the
-// replug, followed by both levels. Then the magnifier stops reading (it holds
-// every byte for the write's bounded wait) and is unplugged while a press is
-// being written: the press goes back into the record and out once after the
-// replug.
-TEST(LinkIntegration, APressReachesTheMagnifierOnCom3OnceThroughUnplugs) {
-    SimProcess silent({"--fault", "answer none"});
+// The magnifier on COM1 is unplugged: the link notices, and a press made
+// meanwhile goes out after the replug, followed by both levels. Then the
+// magnifier stops reading (it holds every byte for the write's bounded wait)
+// and is unplugged while a press is being written: the press goes back into
+// the record and out once after the replug. (Finding it past missing ports and
+// a press on the wire: tavrelctl's test, over the same link and port.)
+TEST(LinkIntegration, APressMadeOrCutShortAtAnUnplugGoesOutOnceAfterTheReplug) {
     SimProcess magnifier;
-    MapPorts({"", silent.LinkPath(), magnifier.LinkPath()});
+    MapPorts({magnifier.LinkPath()});
     CDeviceLink link;
     link.SetLevels(63, 200);
     LinkRunner runner(link);
-
-    ASSERT_TRUE(WaitFor([&] { return link.IsConnected(); }, 10s)) << "connected";
-    EXPECT_EQ(link.CurrentPort(), 3);
-    EXPECT_EQ(silent.Commands(), std::vector<std::string>{"?"}) << "COM2 probed once";
-    const int levels = magnifier.WaitForLine("wc8", 5s);
-    ASSERT_GE(levels, 0) << "the levels on connecting";
-    link.PressButton(LinkButton::Window);
-    ASSERT_GE(magnifier.WaitForLine("wc8", 5s, levels + 1), 0) << "the press and its levels";
-    auto after = magnifier.Commands(levels);
-    after.erase(std::remove(after.begin(), after.end(), "?"), after.end());  // a keep-alive
-    after.resize(3);
-    EXPECT_EQ(after, (std::vector<std::string>{"BW", "p3f", "wc8"}));
+    ASSERT_GE(magnifier.WaitForLine("wc8", 10s), 0) << "connected, levels sent";
 
     magnifier.Control("unplug");
     ASSERT_TRUE(WaitFor([&] { return !link.IsConnected(); }, 10s)) << "the unplug noticed";
@@ -43,7 +31,7 @@ TEST(LinkIntegration, APressReachesTheMagnifierOnCom3OnceThroughUnplugs) {
     int replugged = magnifier.WaitForLine("# replugged " + magnifier.LinkPath(), 5s);
     ASSERT_GE(replugged, 0);
     ASSERT_GE(magnifier.WaitForLine("wc8", 10s, replugged), 0) << "connected again";
-    after = magnifier.Commands(replugged);
+    auto after = magnifier.Commands(replugged);
     after.resize(4);
     EXPECT_EQ(after, (std::vector<std::string>{"?", "BL", "p3f", "wc8"}));
 
@@ -61,8 +49,7 @@ TEST(LinkIntegration, APressReachesTheMagnifierOnCom3OnceThroughUnplugs) {
     ASSERT_GE(replugged, 0);
     ASSERT_GE(magnifier.WaitForLine("wc8", 20s, replugged), 0) << "connected again";
     const auto commands = magnifier.Commands();
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), "BW"), 2)
-        << "one press, then the cut one";
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "BW"), 1);
     EXPECT_TRUE(runner.Stop());
 }
 
