@@ -120,9 +120,8 @@ def switches(pid):
 
 
 class KeepAwake:
-    """One busy loop of SCHED_IDLE on each processor while in the with-block,
-    stopped again by its id: no processor sleeps, and any other thread that
-    wants one gets it at once."""
+    """A busy loop of SCHED_IDLE on each processor in the with-block, stopped by its
+    id: no processor sleeps, and any other thread that wants one gets it at once."""
 
     def __enter__(self):
         def lowest():
@@ -164,10 +163,8 @@ def presses(r, sim, xt, args, out, pos, label=""):
         for results, act, command, sent in ((keys, lambda: xt.key(key), f"p{pos:02x}", 1),
                                             (clicks, lambda: xt.click((x0 + x1) // 2,
                                                                       (y0 + y1) // 2), "BW", 3)):
-            # Each press on a line at rest: after the magnifier's 50 ms pause
-            # that follows the last command, anywhere up to and past the
-            # keep-alive probe a quiet second brings (a press made during the
-            # pause waits for its end, as the magnifier needs).
+            # Each press on a line at rest: after the 50 ms pause that follows the
+            # last command, anywhere up to and past the next keep-alive.
             time.sleep(rng.uniform(0.05, 1.5))
             mark = sim.mark()
             got = to_wire(sim, act, command)
@@ -229,9 +226,8 @@ def measure(r, args, exe, xt, server, extra):
         for what, spent in times.items():
             out[f"{what}, median (min to max)"] = (f"{sorted(spent)[len(spent) // 2]:.2f} s "
                                                    f"({min(spent):.2f} to {max(spent):.2f} s)")
-    # The pointer on the empty desktop for every program: over the virtual
-    # desktop's taskbar (a corner) it keeps Wine's server at about 2 % of a
-    # core, whatever runs.
+    # The pointer on the empty desktop for every program: over the taskbar it
+    # keeps Wine's server at about 2 % of a core, whatever runs.
     xt.move(512, 300)
     if extra is None:  # hidden, as it mostly is
         r.ask(f"cmd {ID_MINIMIZE}")

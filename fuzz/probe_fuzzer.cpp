@@ -18,9 +18,9 @@ bool IsAnswer(const std::string& s) {
            s.find('\0') == std::string::npos;
 }
 
-// What the probe must conclude, on the wire's terms: the bytes queued before
-// it are discarded (1000 at most), then every 10 ms from 10 to 190 it takes up
-// to 40 bytes whenever 7 or more wait; after 200 ms it takes what waits.
+// What the probe must conclude: the bytes queued before it are discarded (1000 at
+// most); every 10 ms from 10 to 190 it takes up to 40 bytes when 7 or more wait;
+// after 200 ms it takes what waits.
 bool Predict(const std::string& stale, const FakeSerialLine::Reply& reply, int& nMs,
              std::string& text) {
     std::string queued = stale.substr(std::min<std::size_t>(stale.size(), 1000));

@@ -180,10 +180,9 @@ class FakeSerialLine final : public ISerialPort {
     PortOpenFailure m_openFailure = PortOpenFailure::None;
 };
 
-// Runs the real link state machine on the test thread in virtual time: the
-// link's waits move the line's clock to each scripted action in turn and run
-// it (as if the user interface acted during that wait); a wait the link may
-// be woken from ends as soon as an action has woken it.
+// The real link state machine on the test thread in virtual time: its waits move
+// the clock to each scripted action and run it (as the user interface would act
+// meanwhile); a wait the link may be woken from ends once an action woke it.
 class VirtualLink {
   public:
     FakeSerialLine line;
