@@ -5,34 +5,23 @@
                  [--empty EXE] [--presses N] [--idle S] [--burst N] [--unplugs N]
                  [--awake 0|1]
 
-BUILD_DIR is a Windows build (its wine fixture is started when it is not up).
-In one run and one prefix, with the simulator as the magnifier on COM3, for
-the program, for --previous (another build of TavrelRemote.exe, e.g. of an
-earlier design), for --empty (a Win32 program that only waits in GetMessage;
-default BUILD_DIR/bin/empty_win32.exe) and for that program again with only
-the keep-alive's own I/O once a second ("keep-alive alone", the floor of any
-design that keeps the probe; idle figures only). Of the builds: start to
-"ACTIVE Port 3", first with nothing stored (COM1 and COM2 missing before it),
-then with COM3 stored as the port that last answered; a hot key (Ctrl+F12/F11) and a click on WINDOW, both put
-into the X server through XTEST with the panel in front, to the first byte
-and to the whole command at the simulator, over N presses each (p50, p90,
-p99, max); a burst of --burst position steps within 1 s; unplug to "NONE" and
-replug to "ACTIVE Port 3" (--unplugs times each); then, the panel hidden,
-over S idle seconds connected, searching, and searching after a not-detected
-warning has come and gone, the wake-ups and context
-switches per second of all the process's threads and the CPU of the program
-and of Wine's server.
-With --awake 1 the presses are made a second time while every processor is
-kept from sleeping (one busy loop of the lowest scheduling class on each,
-which gives way to any other thread at once): on a virtual machine a sleeping
-processor can take milliseconds to wake, and the difference between the two
-series is that cost, not the program's.
-Prints a table. A benchmark, not a test: it fails only when it cannot run.
+BUILD_DIR is a Windows build (its wine fixture is started when it is not up). One
+after another in one prefix, with the simulator on COM3: the program, --previous
+(another build), --empty (a program that only waits in GetMessage; default
+BUILD_DIR/bin/empty_win32.exe) and that program doing only the keep-alive's I/O (idle
+figures only). Start to "ACTIVE Port 3" with nothing stored (COM1 and COM2 missing
+before it), then with COM3 stored as the port that last answered. Hot keys and clicks
+go in through XTEST, N of each (p50/p90/p99/max); then --burst position steps in 1 s,
+--unplugs unplugs and replugs, and S idle seconds connected, searching, and searching
+after a not-detected warning has come and gone, the panel hidden. --awake 1 makes the
+presses again with every processor kept from sleeping: on a virtual machine a sleeping
+processor takes milliseconds to wake. Prints a table; fails only when it cannot run.
 """
 
 import ctypes
 import glob
 import os
+import pathlib
 import random
 import subprocess
 import sys
@@ -82,7 +71,7 @@ class XTest:
 
     def click(self, x, y):
         """A left click at x, y; the time (ms) the button went up (the click)."""
-        self.t.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.move(x, y)
         self.t.XTestFakeButtonEvent(self.dpy, 1, 1, 0)
         self.x.XFlush(self.dpy)
         time.sleep(0.02)
@@ -118,11 +107,8 @@ def to_wire(sim, act, command):
 
 def over_threads(pid, name, value):
     """The sum of value(text of /proc/PID/task/TID/name) over all the process's threads."""
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/{name}"):
-        with open(path) as f:
-            total += value(f.read())
-    return total
+    return sum(value(pathlib.Path(path).read_text())
+               for path in glob.glob(f"/proc/{pid}/task/*/{name}"))
 
 
 def cpu_ns(pid):
@@ -136,9 +122,8 @@ def switches(pid):
 
 
 class KeepAwake:
-    """One busy loop of SCHED_IDLE on each processor while in the with-block,
-    stopped again by its id: no processor sleeps, and any other thread that
-    wants one gets it at once."""
+    """A busy loop of SCHED_IDLE on each processor in the with-block, stopped by its
+    id: no processor sleeps, and any other thread that wants one gets it at once."""
 
     def __enter__(self):
         def lowest():
@@ -180,10 +165,8 @@ def presses(r, sim, xt, args, out, pos, label=""):
         for results, act, command, sent in ((keys, lambda: xt.key(key), f"p{pos:02x}", 1),
                                             (clicks, lambda: xt.click((x0 + x1) // 2,
                                                                       (y0 + y1) // 2), "BW", 3)):
-            # Each press on a line at rest: after the magnifier's 50 ms pause
-            # that follows the last command, anywhere up to and past the
-            # keep-alive probe a quiet second brings (a press made during the
-            # pause waits for its end, as the magnifier needs).
+            # Each press on a line at rest: after the 50 ms pause that follows the
+            # last command, anywhere up to and past the next keep-alive.
             time.sleep(rng.uniform(0.05, 1.5))
             mark = sim.mark()
             got = to_wire(sim, act, command)
@@ -254,9 +237,8 @@ def measure(r, args, exe, xt, server, extra):
         for what, spent in times.items():
             out[f"{what}, median (min to max)"] = (f"{sorted(spent)[len(spent) // 2]:.2f} s "
                                                    f"({min(spent):.2f} to {max(spent):.2f} s)")
-    # The pointer on the empty desktop for every program: over the virtual
-    # desktop's taskbar (a corner) it keeps Wine's server at about 2 % of a
-    # core, whatever runs.
+    # The pointer on the empty desktop for every program: over the taskbar it
+    # keeps Wine's server at about 2 % of a core, whatever runs.
     xt.move(512, 300)
     if extra is None:  # hidden, as it mostly is
         r.ask(f"cmd {ID_MINIMIZE}")

@@ -1,11 +1,7 @@
-// The least a Win32 program can cost while it waits: a message loop in
-// GetMessage and nothing else. app_bench.py measures it beside the program.
-//
-//   empty_win32.exe               the message loop alone
-//   empty_win32.exe -keepalive N  also, once a second, the keep-alive's own
-//                                 I/O on COMN and nothing more: "?" CR LF out,
-//                                 10 ms, the answer read (the floor of any
-//                                 design that keeps the magnifier's probe)
+// The least a Win32 program can cost while it waits, for app_bench.py:
+//   empty_win32.exe               a message loop in GetMessage, nothing else
+//   empty_win32.exe -keepalive N  also the keep-alive's own I/O on COMN once a
+//                                 second ("?" CR LF out, 10 ms, the answer read)
 #include <windows.h>
 
 #include <cstdio>

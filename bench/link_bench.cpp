@@ -1,9 +1,7 @@
-// Figures of the device link against the simulator on a pseudo-terminal:
-// time to connect, press latency (to the first byte and to the whole command;
-// a real wire at 9600 baud adds 1.04 ms a byte), time to notice an unplug and
-// a replug, and the link's wake-ups and CPU time while idle.
-// Prints figures; never fails on them.
-//
+// Figures of the device link against the simulator on a pseudo-terminal (it
+// never fails on them): time to connect, press to the first byte and to the whole
+// command (a real wire at 9600 baud adds 1.04 ms a byte), unplug and replug
+// noticed, the link's wake-ups and CPU while idle.
 //   link_bench [PRESSES [IDLE_SECONDS [ROUNDS]]]    (default 200 60 5)
 #include <pthread.h>
 #include <time.h>

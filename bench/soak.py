@@ -30,8 +30,8 @@ def rss_kib(pid):
         return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
 
 
-def soak(r, minutes, rng):
-    sim = r.sim(3)
+def soak(r, args):
+    minutes, rng, sim = args.minutes, random.Random(args.seed), r.sim(3)
     proc = r.program("-show")
     r.connected(sim)
     e2e.poll("the panel in front", lambda: r.ask("fg") == e2e.PANEL_TITLE)
@@ -73,15 +73,12 @@ def soak(r, minutes, rng):
                "every press made while connected is on the wire exactly once",
                {c: sent.count(c) for c in made})
     e2e.expect(last == levels, "the last levels on the wire are the steps' sum", f"{last}")
+    print("soak passed")
 
 
 def main():
-    def body(r, args):
-        soak(r, args.minutes, random.Random(args.seed))
-        print("soak passed")
-
     return e2e.run_by_hand(__doc__.splitlines()[0], (("minutes", float, 30), ("seed", int, 1)),
-                           body, "/tmp/tavrel-soak")
+                           soak, "/tmp/tavrel-soak")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,9 @@
-// Fuzzes the probe: whatever bytes the line delivers, in whatever pieces and
-// at whatever moments, CheckDevice connects only when one read of the queued
-// bytes is exactly the 7-byte answer, and leaves the debug line, shortened
-// with "..." to fit its 50 bytes, NUL-terminated and ending with its verdict.
-//
-// Input: byte 0 flags (bit 0: the link was connected, bits 1-2: port - 1),
-// bytes 1-3 unused; then [length lo][length hi][bytes] queued before the
-// probe, then pieces [delay ms][length][bytes] of the device's answer.
+// Fuzzes the probe: whatever bytes arrive, in whatever pieces and moments, it
+// connects only when one read of the queued bytes is exactly the 7-byte answer,
+// and the debug line fits its 50 bytes ("..." in the reply) with its verdict.
+// Input: byte 0 flags (bit 0: was connected, bits 1-2: port - 1), bytes 1-3
+// unused; [length lo][length hi][bytes] queued before the probe; then pieces
+// [delay ms][length][bytes] of the device's answer.
 #include <algorithm>
 #include <cstring>
 
@@ -20,9 +18,9 @@ bool IsAnswer(const std::string& s) {
            s.find('\0') == std::string::npos;
 }
 
-// What the probe must conclude, on the wire's terms: the bytes queued before
-// it are discarded (1000 at most), then every 10 ms from 10 to 190 it takes up
-// to 40 bytes whenever 7 or more wait; after 200 ms it takes what waits.
+// What the probe must conclude: the bytes queued before it are discarded (1000 at
+// most); every 10 ms from 10 to 190 it takes up to 40 bytes when 7 or more wait;
+// after 200 ms it takes what waits.
 bool Predict(const std::string& stale, const FakeSerialLine::Reply& reply, int& nMs,
              std::string& text) {
     std::string queued = stale.substr(std::min<std::size_t>(stale.size(), 1000));

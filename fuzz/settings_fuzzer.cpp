@@ -1,15 +1,10 @@
-// Fuzzes the loading of the settings sections (HotKeys, MainWindow,
-// HotKeyWindow) from a store holding any values, of any type and size: each
-// field gets its stored value when that is a sound one (a number of exactly
-// four bytes; a text up to its first NUL or its end) and its default
-// otherwise, whatever the object held before; saving then loads back equal,
-// and no key is left open.
-//
-// Input: lines "S NAME TYPE DATA". S is H, M or W (either case) for the
-// HotKeys, MainWindow or HotKeyWindow key, anything else a key no section
-// reads; NAME the value's name; TYPE is not looked at (loading ignores the
-// stored type); DATA the rest of the line, where \xHH is a byte, \0 a NUL
-// and \\ a backslash.
+// Fuzzes loading the HotKeys, MainWindow and HotKeyWindow sections from any
+// values: a field gets its stored value when sound (a number of exactly four
+// bytes; a text up to its first NUL or its end), else its default, whatever it
+// held; saving loads back equal, and no key is left open.
+// Input: lines "S NAME TYPE DATA": S is H, M or W (either case) for those keys,
+// else one no section reads; TYPE is not looked at (loading ignores it); in
+// DATA, \xHH is a byte, \0 a NUL and \\ a backslash.
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -23,9 +18,7 @@
 namespace {
 
 std::string Lower(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
 }
 

@@ -1,11 +1,7 @@
-// A simulated serial line for the link's tests: numbered ports, each missing,
-// held by another program, holding a scripted magnifier, or stuck (it opens
-// but stops taking bytes),
-// all in virtual time. The clock moves only when Advance is called (the
-// link's injected sleep does that). Bytes a device sends become visible once
-// their time has come. What each device heard is kept as whole lines, as the
-// magnifier's parser sees them: a line cut short is dropped when the port is
-// opened again.
+// A simulated serial line in virtual time (moved by Advance, from the link's
+// injected sleep): numbered ports, each missing, busy, denied, a scripted
+// magnifier, or stuck (it opens but stops taking bytes). What a device heard is
+// kept as whole lines; a line cut short is dropped when the port opens again.
 #pragma once
 
 #include <algorithm>
@@ -60,6 +56,26 @@ class FakeSerialLine final : public ISerialPort {
 
     std::vector<Event> heard;  // in time order
     std::vector<Event> opens;
+    // The texts heard from nFrom on (without the probes: the host's commands,
+    // as keep-alives fall anywhere in a run), and the ports opened.
+    std::vector<std::string> Lines(std::int64_t nFrom = 0, bool bProbes = true) const {
+        std::vector<std::string> texts;
+        for (const Event& e : heard) {
+            if (e.nTime >= nFrom && (bProbes || e.text != "?")) {
+                texts.push_back(e.text);
+            }
+        }
+        return texts;
+    }
+    std::vector<int> Opened(std::int64_t nFrom = 0) const {
+        std::vector<int> ports;
+        for (const Event& e : opens) {
+            if (e.nTime >= nFrom) {
+                ports.push_back(e.nPort);
+            }
+        }
+        return ports;
+    }
 
     bool Open(int nPort, int) override {
         if (m_nOpen != 0) {
@@ -164,16 +180,14 @@ class FakeSerialLine final : public ISerialPort {
     PortOpenFailure m_openFailure = PortOpenFailure::None;
 };
 
-// Runs the real link state machine on the test thread in virtual time: the
-// link's waits move the line's clock to each scripted action in turn and run
-// it (as if the user interface acted during that wait); a wait the link may
-// be woken from ends as soon as an action has woken it.
+// The real link state machine on the test thread in virtual time: its waits move
+// the clock to each scripted action and run it (as the user interface would act
+// meanwhile); a wait the link may be woken from ends once an action woke it.
 class VirtualLink {
   public:
     FakeSerialLine line;
     CDeviceLink link;
-    std::vector<std::int64_t> disconnectedAt;  // waits that began with the link not connected
-    std::vector<std::int64_t> waitsAt;         // every wait's start
+    std::vector<std::int64_t> waitsAt;  // every wait's start
 
     VirtualLink() {
         link.UsePort(&line);
@@ -182,9 +196,6 @@ class VirtualLink {
             [this] { return line.Now(); },
             [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {
                 waitsAt.push_back(line.Now());
-                if (!link.IsConnected()) {
-                    disconnectedAt.push_back(line.Now());
-                }
                 for (RunDueActions(); line.Now() < nUntil && !fnWoken(); RunDueActions()) {
                     line.Advance(static_cast<int>(std::min(nUntil, NextAction()) - line.Now()));
                 }
@@ -202,16 +213,6 @@ class VirtualLink {
     void RunUntil(std::int64_t nStopAt) {
         At(nStopAt, [this] { link.RequestStop(); });
         link.Run();
-    }
-    // The lines the magnifier heard from nFrom on, texts only.
-    std::vector<std::string> Heard(std::int64_t nFrom = 0) const {
-        std::vector<std::string> texts;
-        for (const auto& l : line.heard) {
-            if (l.nTime >= nFrom) {
-                texts.push_back(l.text);
-            }
-        }
-        return texts;
     }
 
   private:

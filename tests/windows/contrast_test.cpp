@@ -45,14 +45,6 @@ int FocusLinePixels(HWND hButton, COLORREF cr) {
     return px.Count({nInset + nWidth, nInset, px.Width() - nInset - nWidth, nInset + nWidth}, cr);
 }
 
-bool SamePixels(const ClientPixels& a, const ClientPixels& b) {
-    bool bSame = a.Width() == b.Width() && a.Height() == b.Height();
-    for (int i = 0; bSame && i < a.Width() * a.Height(); ++i) {
-        bSame = a.At(i % a.Width(), i / a.Width()) == b.At(i % a.Width(), i / a.Width());
-    }
-    return bSame;
-}
-
 class Contrast : public Panel {
   protected:
     void SetUp() override {
@@ -66,8 +58,10 @@ class Contrast : public Panel {
         ::SetSysColors(kCount, kElements, m_saved);
         Panel::TearDown();
     }
-    // As the system switches it: the new setting, then its broadcast.
-    static void Switch(bool bOn) {
+    // As the system switches it: the scheme's colours (or the saved ones), the
+    // new setting, then its broadcast.
+    void Switch(bool bOn) {
+        ASSERT_TRUE(::SetSysColors(kCount, kElements, bOn ? kScheme : m_saved));
         SetHighContrastOverride(bOn);
         ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0,
                               SMTO_ABORTIFHUNG, 5000, nullptr);
@@ -91,7 +85,6 @@ TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) 
     ExpectOwnLook("off");
     ExpectLook(m_panel.m_lblPositionTitle, RGB(255, 255, 255), m_saved[3], "title off");
 
-    ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
     Switch(true);
     EXPECT_EQ(ClientPixels(m_panel).At(2, 2), kScheme[0]) << "background";
     ExpectLook(m_panel.m_lblPositionTitle, kScheme[0], kScheme[1], "POSITION");
@@ -106,7 +99,6 @@ TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) 
     m_panel.WarnIfNotDetected();  // shown while the record says not connected
     ExpectLook(m_panel.m_wndWarning.m_label, kScheme[0], kScheme[1], "warning");
 
-    ::SetSysColors(kCount, kElements, m_saved);
     Switch(false);
     ExpectOwnLook("switched off");
     ExpectLook(m_panel.m_lblStatus, RGB(0, 200, 0), RGB(0, 0, 0), "connected, switched off");
@@ -126,11 +118,10 @@ TEST_F(Contrast, TheFocusedButtonShowsAFrameAndItsAccessKeyOnlyWhileTheCuesAreSh
     const ClientPixels keys(hWindow);
     ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
     const ClientPixels hidden(hWindow);
-    EXPECT_FALSE(SamePixels(keys, hidden)) << "no underline while access keys are shown";
+    EXPECT_FALSE(keys == hidden) << "no underline while access keys are shown";
     ::SetWindowTextA(hWindow, "WINDOW");
-    EXPECT_TRUE(SamePixels(ClientPixels(hWindow), hidden)) << "'&' drawn while keys are hidden";
+    EXPECT_TRUE(ClientPixels(hWindow) == hidden) << "'&' drawn while keys are hidden";
 
-    ASSERT_TRUE(::SetSysColors(kCount, kElements, kScheme));
     Switch(true);
     ::SendMessageA(hWindow, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     EXPECT_GT(FocusLinePixels(hWindow, kScheme[3]), 40) << "frame in the button text's colour";

@@ -18,6 +18,7 @@ class ClientPixels {
     COLORREF At(int x, int y) const;
     // How many pixels of the rectangle (client coordinates) have colour cr.
     int Count(const RECT& rc, COLORREF cr) const;
+    bool operator==(const ClientPixels&) const = default;
 
   private:
     int m_nWidth = 0;

@@ -9,4 +9,11 @@
 
 // Dispatches messages until done() holds, for at most nMilliseconds; done()'s
 // last answer.
-bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000);
+inline bool WaitFor(const std::function<bool()>& done, int nMilliseconds = 5000) {
+    for (const DWORD dwStart = ::GetTickCount(); !done(); PumpMessages(10)) {
+        if (::GetTickCount() - dwStart >= static_cast<DWORD>(nMilliseconds)) {
+            return done();
+        }
+    }
+    return true;
+}
