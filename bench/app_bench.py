@@ -2,8 +2,7 @@
 """Figures of TavrelRemote.exe under wine, beside an earlier build and an empty program.
 
     app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--previous EXE]
-                 [--empty EXE] [--presses N] [--idle S] [--burst N] [--unplugs N]
-                 [--awake 0|1]
+                 [--empty EXE] [--presses N] [--idle S] [--unplugs N] [--awake 0|1]
 
 BUILD_DIR is a Windows build (its wine fixture is started when it is not up). One
 after another in one prefix, with the simulator on COM3: the program, --previous
@@ -11,9 +10,9 @@ after another in one prefix, with the simulator on COM3: the program, --previous
 BUILD_DIR/bin/empty_win32.exe) and that program doing only the keep-alive's I/O (idle
 figures only). Start to "ACTIVE Port 3" with nothing stored (COM1 and COM2 missing
 before it), then with COM3 stored as the port that last answered. Hot keys and clicks
-go in through XTEST, N of each (p50/p90/p99/max); then --burst position steps in 1 s,
---unplugs unplugs and replugs, and S idle seconds connected, searching, and searching
-after a not-detected warning has come and gone, the panel hidden. --awake 1 makes the
+go in through XTEST, N of each (p50/p90/p99/max); then --unplugs unplugs and replugs,
+and S idle seconds connected, searching, and searching after a not-detected warning
+has come and gone, the panel hidden. --awake 1 makes the
 presses again with every processor kept from sleeping: on a virtual machine a sleeping
 processor takes milliseconds to wake. Prints a table; fails only when it cannot run.
 """
@@ -182,18 +181,6 @@ def presses(r, sim, xt, args, out, pos, label=""):
     return pos
 
 
-def burst(sim, xt, args, out, pos):
-    mark, final = sim.mark(), pos + args.burst
-    started = time.monotonic()
-    for _ in range(args.burst):
-        xt.key("ctrl+F12")
-        time.sleep(1.0 / args.burst)
-    took = time.monotonic() - started
-    sent = [c for c in sim.settled(mark) if c.startswith("p")]
-    out[f"burst of {args.burst} steps in {took:.2f} s"] = (
-        f"{len(sent)} commands, last {sent[-1] if sent else 'none'} (final p{final:02x})")
-
-
 def measure(r, args, exe, xt, server, extra):
     """The figures of one program; extra: the arguments of the empty program,
     which is measured idle only (None for a build of TavrelRemote.exe)."""
@@ -225,7 +212,6 @@ def measure(r, args, exe, xt, server, extra):
         if args.awake:
             with KeepAwake():
                 pos = presses(r, sim, xt, args, out, pos, ", processors kept awake")
-        burst(sim, xt, args, out, pos)
         times = {"unplug to NONE": [], "replug to ACTIVE Port 3": []}
         for _ in range(args.unplugs):
             for (what, spent), command in zip(times.items(), ("unplug", "replug")):
@@ -289,7 +275,7 @@ def main():
     empty = os.path.join(sys.argv[1] if len(sys.argv) > 1 else ".", "bin", "empty_win32.exe")
     return e2e.run_by_hand(__doc__.splitlines()[0],
                            (("previous", str, ""), ("empty", str, empty), ("presses", int, 200),
-                            ("idle", float, 60), ("burst", int, 50), ("unplugs", int, 5),
+                            ("idle", float, 60), ("unplugs", int, 5),
                             ("awake", int, 1)),
                            bench, "/tmp/tavrel-app-bench")
 

@@ -10,21 +10,36 @@
 
 using namespace panel_logic;
 
-TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255) {
+// Each row: where a code moves a bar, and what it sounds like with Sounds on
+// (a step towards the end the bar stands at sounds the limit).
+TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255AndSoundTheLimitAtEitherEnd) {
+    constexpr PanelSound S = SOUND_SENT, L = SOUND_AT_LIMIT, N = SOUND_NONE;
     const struct {
         int nCode, nPos;
         std::optional<int> to;
+        PanelSound sound;
     } cases[] = {
-        {SCROLL_LINELEFT, 63, 62},    {SCROLL_LINERIGHT, 63, 64},   {SCROLL_PAGELEFT, 63, 55},
-        {SCROLL_PAGERIGHT, 63, 71},   {SCROLL_PAGERIGHT, 250, 255}, {SCROLL_PAGELEFT, 5, 0},
-        {SCROLL_PAGERIGHT, 247, 255}, {SCROLL_PAGELEFT, 8, 0},      {SCROLL_LINERIGHT, 254, 255},
-        {SCROLL_LINELEFT, 1, 0},      {SCROLL_LINERIGHT, 255, {}},  {SCROLL_PAGERIGHT, 255, {}},
-        {SCROLL_LINELEFT, 0, {}},     {SCROLL_PAGELEFT, 0, {}},     {SCROLL_LEFT, 100, 0},
-        {SCROLL_RIGHT, 100, 255},     {SCROLL_THUMBTRACK, 100, 17}, {SCROLL_ENDSCROLL, 100, {}},
+        {SCROLL_LINELEFT, 63, 62, S},    {SCROLL_LINERIGHT, 63, 64, S},
+        {SCROLL_PAGELEFT, 63, 55, S},    {SCROLL_PAGERIGHT, 63, 71, S},
+        {SCROLL_PAGERIGHT, 250, 255, S}, {SCROLL_PAGELEFT, 5, 0, S},
+        {SCROLL_PAGERIGHT, 247, 255, S}, {SCROLL_PAGELEFT, 8, 0, S},
+        {SCROLL_LINERIGHT, 254, 255, S}, {SCROLL_LINELEFT, 1, 0, S},
+        {SCROLL_LINERIGHT, 255, {}, L},  {SCROLL_PAGERIGHT, 255, {}, L},
+        {SCROLL_LINELEFT, 0, {}, L},     {SCROLL_PAGELEFT, 0, {}, L},
+        {SCROLL_LEFT, 100, 0, S},        {SCROLL_RIGHT, 100, 255, S},
+        {SCROLL_LEFT, 0, 0, L},          {SCROLL_RIGHT, 255, 255, L},
+        {SCROLL_THUMBTRACK, 100, 17, N}, {SCROLL_THUMBPOSITION, 100, 17, S},
+        {SCROLL_ENDSCROLL, 100, {}, N},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ScrollTo(c.nCode, 17, c.nPos), c.to) << "code " << c.nCode << " at " << c.nPos;
+        EXPECT_EQ(SoundOfScroll(c.nCode, c.nPos), c.sound)
+            << "code " << c.nCode << " at " << c.nPos;
     }
+    // What screen readers hear of the link, at the first and the last port.
+    EXPECT_EQ(ConnectionAnnouncement(true, 1), "Magnifier connected on COM1");
+    EXPECT_EQ(ConnectionAnnouncement(true, 999), "Magnifier connected on COM999");
+    EXPECT_EQ(ConnectionAnnouncement(false, 3), "Magnifier not found");
 }
 
 TEST(PanelDebugLabel, WhileNoneAnswersThePortsReasonsTakeTurnsForAbout2s) {

@@ -1,5 +1,4 @@
-// The magnifier simulator (tavrel-sim) as a child process of a test or a
-// benchmark, started in a fresh temporary directory with its link, log and
+// The magnifier simulator (tavrel-sim) as a child process of a test, started in a fresh temporary directory with its link, log and
 // control FIFO there, and stopped by its pid; and the link thread run for one.
 #pragma once
 
@@ -92,7 +91,6 @@ class LinkRunner {
         }
         return bInTime && !m_link.IsRunning();
     }
-    std::thread::native_handle_type NativeHandle() { return m_thread.native_handle(); }
 
   private:
     CDeviceLink& m_link;

@@ -83,6 +83,7 @@ class Contrast : public Panel {
 TEST_F(Contrast, HighContrastDrawsInTheSystemsColoursFromTheMomentItIsSwitched) {
     ShowStatus(LINK_SEARCHING, "NONE");
     ExpectOwnLook("off");
+    ExpectLook(m_panel.m_lblStatus, RGB(255, 0, 0), RGB(0, 0, 0), "NONE, black on red");
     ExpectLook(m_panel.m_lblPositionTitle, RGB(255, 255, 255), m_saved[3], "title off");
 
     Switch(true);

@@ -2,43 +2,19 @@
 // the program's windows, the registry, and the few actions that are taken
 // below the input because Wine may drop a click on a window it has only just
 // mapped (a button's click, the Setup dialog's controls, bringing a window to
-// the front).
-//
-//   e2e_helper        answers one request per line on stdin, one line each
-//   e2e_helper pose FILE
-//                     poses as a running copy whose process outlives its window:
-//                     a hidden window titled as the panel, FILE held as a running
-//                     program's file is (no writing, no removing); Exit takes the
-//                     window down at once and ends the process 1.5 s later
-//   e2e_helper --view PATH   the .html viewer: writes PATH (UTF-8) to
-//                     C:\tavrel_viewer.txt
-//
-// Requests ("none" when the window is not there):
-//   panel             "VISIBLE LEFT TOP" of the panel
-//   status            the panel's status text
-//   fg                the title of the foreground window
-//   front CLASS       brings the first top-level window of CLASS to the front
-//   has CLASS         "ok" while there is a top-level window of CLASS
-//   press ID          clicks the panel's button ID (BM_CLICK)
-//   rect ID           "LEFT TOP RIGHT BOTTOM" of the panel's control ID on the screen
-//   cmd ID            posts the menu command ID to the panel
-//   focus ID          gives the panel's control ID the focus
-//   focused           the id of the panel's control that has the focus
-//   setup             "1" while the Setup Hot Keys dialog is shown and enabled
-//   check ID 0|1      sets check box ID of the Setup dialog
-//   select ID TEXT    selects TEXT in key list ID of the Setup dialog, as a
-//                     choice in the list does (CBN_SELCHANGE); the text selected
-//   ok                the Setup dialog's OK button (BN_CLICKED from it)
-//   warning           "1" while the not-detected warning is shown, else "0"
-//   box               the text (UTF-8) of the program's message box, which it
-//                     closes with OK
-//   acp               the system's ANSI code page
-//   reg KEY|NAME                 "TYPE SIZE HEX" of a value under HKCU (under the
-//                                classes root for a KEY "HKCR\..."), or "missing"
-//   reg KEY|NAME|TYPE|HEX        writes it with those bytes; "ok"
-//   regdel KEY                   removes KEY and all below it; "ok"
-//   running NAME      "ok" while a process of program file NAME runs
-//   run COMMAND       runs COMMAND (%VARIABLES% expanded), "exit CODE" once it ends
+// the front). Answers one request per line on stdin, one line each ("none"
+// when the window is not there); Answer() below says what each request does:
+// panel ("VISIBLE LEFT TOP"), status, fg (the foreground's title), front
+// CLASS, has CLASS, press ID, rect ID, cmd ID, focus ID, setup, check ID 0|1,
+// select ID TEXT, ok, warning ("1" or "0"), box (UTF-8), acp, reg KEY|NAME
+// ("TYPE SIZE HEX" or "missing"; under the classes root for "HKCR\..."),
+// reg KEY|NAME|TYPE|HEX (writes), regdel KEY, running NAME, run COMMAND.
+//   e2e_helper pose FILE   a running copy whose process outlives its window:
+//                          a hidden window titled as the panel, FILE held as a
+//                          running program's is; Exit takes the window down at
+//                          once and ends the process 1.5 s later
+//   e2e_helper --view PATH the .html viewer: writes PATH (UTF-8) to
+//                          C:\tavrel_viewer.txt
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -226,12 +202,6 @@ std::string Answer(const std::string& strLine) {
         ::SendMessageA(hPanel, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(hPanel, nId)),
                        TRUE);
         return "ok";
-    }
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (strVerb == "focused" && hPanel != nullptr &&
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(hPanel, nullptr), &info)) {
-        return std::to_string(::GetDlgCtrlID(info.hwndFocus));
     }
     if (strVerb == "setup") {
         return hSetup != nullptr && ::IsWindowVisible(hSetup) && ::IsWindowEnabled(hSetup) ? "1"
