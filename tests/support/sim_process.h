@@ -1,5 +1,5 @@
-// The magnifier simulator (tavrel-sim) as a child process of a test, started in a fresh temporary directory with its link, log and
-// control FIFO there, and stopped by its pid; and the link thread run for one.
+// tavrel-sim as a child process of a test, in a fresh temporary directory
+// with its link, log and control FIFO, stopped by its pid; and a link thread.
 #pragma once
 
 #include <sys/types.h>
