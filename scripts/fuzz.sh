@@ -2,12 +2,8 @@
 # Builds the libFuzzer harnesses (preset "fuzz": clang, AddressSanitizer and
 # UBSan) and runs each for a fixed time, then prints a line of figures per
 # harness: executions, executions per second, coverage (edges reached of the
-# instrumented ones, and features), corpus size, and the crashes found.
-#
-#   scripts/fuzz.sh                       every harness for 25 s (what CI runs)
-#   scripts/fuzz.sh --minutes 5           every harness for 5 minutes
-#   scripts/fuzz.sh --seconds 60 probe    one harness for a minute
-#   scripts/fuzz.sh --jobs 2 ...          two harnesses at a time
+# instrumented ones, and features), corpus size, and the crashes found
+# (usage() below).
 #
 # Harnesses: one per fuzz/<harness>_fuzzer.cpp. Each starts from the seeds in
 # fuzz/corpus/<harness>/ and its own growing corpus in build/fuzz/corpus/<harness>/.
@@ -18,7 +14,13 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 
 usage() {
-    sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//' >&2
+    cat >&2 <<'USAGE'
+usage: scripts/fuzz.sh [--seconds N | --minutes N] [--jobs N] [HARNESS]...
+  scripts/fuzz.sh                       every harness for 25 s (what CI runs)
+  scripts/fuzz.sh --minutes 5           every harness for 5 minutes
+  scripts/fuzz.sh --seconds 60 probe    one harness for a minute
+  scripts/fuzz.sh --jobs 2 ...          two harnesses at a time
+USAGE
     exit 2
 }
 
@@ -33,7 +35,7 @@ while [ $# -gt 0 ]; do
         --seconds) [ $# -ge 2 ] || usage; seconds=$2; shift 2 ;;
         --minutes) [ $# -ge 2 ] || usage; seconds=$(($2 * 60)); shift 2 ;;
         --jobs) [ $# -ge 2 ] || usage; jobs=$2; shift 2 ;;
-        -h|--help) usage ;;
+        -h | --help) usage ;;
         -*) echo "fuzz.sh: unknown option '$1'" >&2; usage ;;
         *)
             case " ${all[*]} " in

@@ -1,15 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs Tavrel Plus Remote: TavrelRemote.exe -show under
 # Wine, in a Wine virtual desktop (with a taskbar and the notification area,
-# so the tray icon is there), with the magnifier on COM1.
-#
-#   scripts/run.sh                     the magnifier simulator (tavrel-sim) as COM1
-#   scripts/run.sh /dev/ttyUSB0        a real magnifier on that device as COM1
-#   scripts/run.sh --seconds N [...]   end the program after N seconds
-#   scripts/run.sh --high-contrast [...]  the program's high-contrast look, in
-#                                      the colours of High Contrast Black
-#   scripts/run.sh --console [DEVICE]  only the console remote: tavrelctl probes
-#                                      the magnifier and presses WINDOW
+# so the tray icon is there), with the magnifier on COM1 (usage() below).
 #
 # With a display ($DISPLAY) the desktop opens there. Without one, it runs on
 # a virtual display of its own and a screenshot of the connected panel is
@@ -21,13 +13,24 @@
 # with TAVREL_HIGH_CONTRAST=1. The program runs until you choose
 # Exit (panel menu File > Exit, or the tray icon's menu) or press Ctrl+C here.
 # What went over the wire (the simulator's log) is printed as it grows,
-# without the keep-alive probe the program sends once a second.
+# without the keep-alive probe the program sends once a second. One run at a
+# time uses a prefix: a second one says so and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
 usage() {
-    sed -n '6,13p' "$0" | sed 's/^# \{0,1\}//' >&2
+    cat >&2 <<'USAGE'
+usage: scripts/run.sh [--seconds N] [--high-contrast] [DEVICE]
+       scripts/run.sh --console [DEVICE]
+  (no DEVICE)        the magnifier simulator (tavrel-sim) as COM1
+  DEVICE             a real magnifier on that device (e.g. /dev/ttyUSB0) as COM1
+  --seconds N        end the program after N seconds
+  --high-contrast    the program's high-contrast look, in the colours of High
+                     Contrast Black
+  --console          only the console remote: tavrelctl probes the magnifier
+                     and presses WINDOW
+USAGE
     exit 2
 }
 
@@ -162,6 +165,7 @@ cleanup() {
 }
 
 . scripts/wine-prefix.sh
+tavrel_lock_prefix run "scripts/run.sh"
 if [ ! -f "$WINEPREFIX/.tavrel-ready" ]; then
     echo "run: making the Wine prefix $WINEPREFIX (once, about 20 s)"
     rm -rf "$WINEPREFIX"

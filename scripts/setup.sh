@@ -4,12 +4,12 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make pkg-config git clang-format
-  googletest libgtest-dev
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine64 wine xvfb xauth xdotool x11-utils imagemagick socat procps
-  fonts-liberation fonts-wine python3 nsis
-  clang
+    cmake ninja-build g++ make pkg-config git clang-format
+    googletest libgtest-dev
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+    wine64 wine xvfb xauth xdotool x11-utils imagemagick socat procps
+    fonts-liberation fonts-wine python3 nsis
+    clang
 )
 
 sudo_cmd=()
@@ -18,21 +18,21 @@ updated=no
 
 # Installs those of the named packages that are not installed yet.
 install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-      missing+=("$p")
+    local missing=() p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -gt 0 ] || return 0
+    echo "setup: installing ${missing[*]}"
+    # sudo does not pass the environment on: the setting goes on its command line.
+    if [ $updated = no ]; then
+        "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        updated=yes
     fi
-  done
-  [ ${#missing[@]} -gt 0 ] || return 0
-  echo "setup: installing ${missing[*]}"
-  # sudo does not pass the environment on: the setting goes on its command line.
-  if [ $updated = no ]; then
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    updated=yes
-  fi
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 install_missing "${packages[@]}"

@@ -1,5 +1,5 @@
-# Makes a Wine prefix ready for Tavrel Plus Remote, sourced by the test
-# fixture and by scripts/run.sh:
+# Makes a Wine prefix ready for Tavrel Plus Remote, and keeps one run to a
+# prefix; sourced by the test fixture and by scripts/run.sh:
 #
 #   tavrel_prepare_prefix WORK_DIR [PORT]...
 #
@@ -19,6 +19,20 @@
 #     Wine keeps its fonts where this Wine does not look for them, and the
 #     buttons would show letters instead.
 # The registry files and the boot log go to WORK_DIR. Every wait is bounded.
+
+# Takes the lock of $WINEPREFIX for this run (WHO: the run, for a second one
+# to read): on descriptor 9, which every process the run starts inherits, so
+# it is held while any of them lives. A second run would end the first one's
+# programs and server: it says that another run holds the prefix and ends.
+tavrel_lock_prefix() {
+    exec 9>>"$WINEPREFIX.lock"
+    if ! flock -n 9; then
+        echo "$1: another run holds the Wine prefix $WINEPREFIX" \
+            "($(cat "$WINEPREFIX.lock.who" 2>/dev/null || echo "unknown")); end it first" >&2
+        exit 1
+    fi
+    echo "$2, process $$, since $(date '+%Y-%m-%d %H:%M:%S')" >"$WINEPREFIX.lock.who"
+}
 
 # Copies Wine's Marlett (package fonts-wine) into the prefix if it is not
 # there yet; also for a prefix made before the package was installed.

@@ -7,10 +7,9 @@
 # start boots a new prefix in BUILD_DIR/wineprefix with no serial devices on
 # COM1 to COM4 and COM7 (the tests map those ports themselves; Wine lists COM7
 # among the present ports, as Windows lists a USB adapter's), none of the
-# machine's above them either, and keeps one wineserver
-# running for the whole run, so that each test pays only a warm Wine start.
-# The process ids and the display go to BUILD_DIR/wine-run/state. Every wait
-# is bounded.
+# machine's above them either, and keeps one wineserver running for the whole
+# run (each test pays only a warm Wine start) and the prefix's lock. The
+# process ids and the display go to BUILD_DIR/wine-run/state. Waits are bounded.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 [ $# -eq 2 ] || { echo "usage: $0 start|stop BUILD_DIR" >&2; exit 2; }
@@ -44,7 +43,7 @@ stop_pid() {
     gone "$1" "$2" 10 || { log "$2 ($1) did not stop on TERM"; kill -KILL "$1" 2>/dev/null || true; }
 }
 
-do_stop() {
+stop_all() {
     local ws
     ws=$(value wineserver_pid)
     if ours "$ws" wineserver; then
@@ -56,20 +55,30 @@ do_stop() {
     rm -f "$state"
 }
 
+# Stops the run's processes; those of another run that still goes on stay.
+do_stop() {
+    if [ "$(value owner)" != "$PPID" ] && ours "$(value owner)" ""; then
+        log "another run holds $WINEPREFIX: its processes are left running"
+        return 0
+    fi
+    stop_all
+}
+
 do_start() {
-    [ ! -f "$state" ] || { log "stopping what an earlier run left"; do_stop; }
+    ours "$(value owner)" "" || [ ! -f "$state" ] || { log "stopping what an earlier run left"; stop_all; }
+    tavrel_lock_prefix wine-fixture "a test run (ctest process $PPID)"
     local tool n i
     for tool in wine wineboot wineserver Xvfb timeout; do
         command -v "$tool" >/dev/null || { log "$tool is missing (run scripts/setup.sh)"; exit 1; }
     done
     rm -rf "$WINEPREFIX" "$run"
     mkdir -p "$run"
-    trap 'if [ $? -ne 0 ]; then log "start failed, cleaning up"; do_stop; fi' EXIT
+    trap 'if [ $? -ne 0 ]; then log "start failed, cleaning up"; stop_all; fi' EXIT
     # Xvfb picks a free display and tells its number on fd 3.
     : >"$run/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/display" \
         </dev/null >"$run/xvfb.log" 2>&1 &
-    echo "xvfb_pid=$!" >"$state"
+    printf 'owner=%s\nxvfb_pid=%s\n' "$PPID" "$!" >"$state"
     for ((i = 0; i < 200; i++)); do
         n=$(tr -dc 0-9 <"$run/display")
         [ -z "$n" ] && ours "$(value xvfb_pid)" Xvfb || break
