@@ -35,7 +35,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 
 class CInstanceChecker {
   public:

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "app/registry_section.h"
-#include "framework/placement.h"
+#include "base/placement.h"
 
 inline constexpr const char* kMainWindowSectionFormat = "Software\\%s\\%s\\MainWindow";
 inline constexpr const char* kHotKeyWindowSectionFormat = "Software\\%s\\%s\\HotKeyWindow";

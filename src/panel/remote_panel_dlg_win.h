@@ -14,7 +14,7 @@
 
 #include "app/instance_checker_win.h"
 #include "controls/hover_button.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/window_dpi.h"
 #include "hotkeys/hot_key_strokes.h"
 #include "panel/panel_logic.h"

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/high_contrast.h"
 #include "panel/skin_placement.h"
 

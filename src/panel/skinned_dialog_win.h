@@ -10,7 +10,7 @@
 #pragma once
 
 #include "framework/dialog.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 
 class CSkinnedDialog : public CDialog {
   public:

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "framework/dpi_scale.h"
-#include "framework/utf16.h"
+#include "base/utf16.h"
 #include "framework/window_dpi.h"
 #include "panel/font_height.h"
 

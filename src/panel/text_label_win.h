@@ -9,7 +9,7 @@
 #include <string>
 
 #include "framework/controls.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 
 class CTextLabel : public CStatic {
   public:

@@ -1,10 +1,10 @@
-#include "framework/failure_log.h"
+#include "base/failure_log_win.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 
-#include "framework/utf16.h"
+#include "base/utf16.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "framework/placement.h"
+#include "base/placement.h"
 
 namespace placement {
 

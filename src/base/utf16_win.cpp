@@ -1,4 +1,4 @@
-#include "framework/utf16.h"
+#include "base/utf16.h"
 
 #include <windows.h>
 
