@@ -1,7 +1,5 @@
 #include "device/link_lock.h"
 
-#ifdef _WIN32
-
 #include <windows.h>
 
 static_assert(sizeof(SRWLOCK) == sizeof(void*) && sizeof(CONDITION_VARIABLE) == sizeof(void*),
@@ -30,25 +28,3 @@ void CLinkLock::WaitUntil(std::chrono::steady_clock::time_point until) {
 void CLinkLock::NotifyOne() {
     ::WakeConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(&m_cv));
 }
-
-#else
-
-void CLinkLock::lock() {
-    m_mutex.lock();
-}
-
-void CLinkLock::unlock() {
-    m_mutex.unlock();
-}
-
-void CLinkLock::WaitUntil(std::chrono::steady_clock::time_point until) {
-    std::unique_lock<std::mutex> lock(m_mutex, std::adopt_lock);
-    m_cv.wait_until(lock, until);
-    lock.release();  // still held, by the caller
-}
-
-void CLinkLock::NotifyOne() {
-    m_cv.notify_one();
-}
-
-#endif
