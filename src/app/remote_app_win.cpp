@@ -4,7 +4,7 @@
 #include <process.h>
 #include <shellapi.h>
 
-#include "app/options_section.h"
+#include "settings/options_section.h"
 #include "device/device_link.h"
 #include "framework/high_contrast.h"
 #include "framework/message_box.h"

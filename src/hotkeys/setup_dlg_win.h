@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "controls/group_enable_check.h"
 #include "controls/wide_drop_combo.h"
 #include "framework/controls.h"

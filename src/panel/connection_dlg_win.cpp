@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/options_section.h"
+#include "settings/options_section.h"
 #include "device/device_link.h"
 #include "framework/screen_reader.h"
 #include "base/utf16.h"

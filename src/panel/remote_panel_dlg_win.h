@@ -12,7 +12,7 @@
 #include <array>
 #include <string>
 
-#include "app/instance_checker_win.h"
+#include "panel/instance_checker_win.h"
 #include "controls/hover_button.h"
 #include "base/gdi_win.h"
 #include "framework/window_dpi.h"

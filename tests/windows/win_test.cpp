@@ -24,8 +24,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance_checker_win.h"
-#include "app/options_section.h"
+#include "panel/instance_checker_win.h"
+#include "settings/options_section.h"
 #include "app/remote_app_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"

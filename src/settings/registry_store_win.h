@@ -2,7 +2,7 @@
 // A functions.
 #pragma once
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 class CRegistryStore final : public ISettingsStore {
   public:

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/window_pos_section.h"
+#include "settings/window_pos_section.h"
 #include "framework/wnd.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/registry_store_win.h"
+#include "settings/registry_store_win.h"
 
 // The portable names must carry the registry's own values.
 static_assert(kRegSuccess == ERROR_SUCCESS);

@@ -1,4 +1,4 @@
-#include "app/options_section.h"
+#include "settings/options_section.h"
 
 COptionsSection g_options;
 

@@ -6,7 +6,7 @@
 // which an automatic search tries first.
 #pragma once
 
-#include "app/registry_section.h"
+#include "settings/registry_section.h"
 
 // The highest port number a stored port may name, as the system numbers them.
 inline constexpr std::int32_t kMaxPortNumber = 999;

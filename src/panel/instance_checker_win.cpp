@@ -1,4 +1,4 @@
-#include "app/instance_checker_win.h"
+#include "panel/instance_checker_win.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/registry_section.h"
+#include "settings/registry_section.h"
 #include "base/placement.h"
 
 inline constexpr const char* kMainWindowSectionFormat = "Software\\%s\\%s\\MainWindow";

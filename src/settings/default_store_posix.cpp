@@ -1,6 +1,6 @@
 // Where there is no registry, the sections keep their values for the run in
 // one in-memory store with the registry's model.
-#include "app/memory_settings_store.h"
+#include "settings/memory_settings_store.h"
 
 ISettingsStore& DefaultSettingsStore() {
     static CMemorySettingsStore store;

@@ -1,4 +1,4 @@
-#include "app/registry_section.h"
+#include "settings/registry_section.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "app/window_pos_section.h"
+#include "settings/window_pos_section.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 // The two names in every section's key path "Software\<company>\<product>\<section>".
 inline constexpr const char* kSettingsCompany = "Quorvane";

@@ -7,9 +7,9 @@
 #include <optional>
 #include <utility>
 
-#include "app/memory_settings_store.h"
-#include "app/options_section.h"
-#include "app/window_pos_section.h"
+#include "settings/memory_settings_store.h"
+#include "settings/options_section.h"
+#include "settings/window_pos_section.h"
 #include "hotkeys/hot_key_settings.h"
 
 namespace {
