@@ -11,7 +11,7 @@
 
 #include "framework/dialog.h"
 #include "framework/window_dpi.h"
-#include "panel/text_label_win.h"
+#include "skin/text_label_win.h"
 #include "resource.h"
 
 class CPopupWarning : public CDialog {

@@ -1,4 +1,4 @@
-#include "panel/popup_warning_win.h"
+#include "skin/popup_warning_win.h"
 
 #include "framework/high_contrast.h"
 

@@ -1,4 +1,4 @@
-#include "panel/skin_placement.h"
+#include "skin/skin_placement.h"
 
 int FloorHalf(int n) {
     // Division truncates towards zero; step down for odd negative values.

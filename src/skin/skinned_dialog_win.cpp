@@ -1,4 +1,4 @@
-#include "panel/skinned_dialog_win.h"
+#include "skin/skinned_dialog_win.h"
 
 #include <cstddef>
 #include <new>
@@ -7,7 +7,7 @@
 
 #include "base/gdi_win.h"
 #include "framework/high_contrast.h"
-#include "panel/skin_placement.h"
+#include "skin/skin_placement.h"
 
 namespace {
 

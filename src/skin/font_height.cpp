@@ -1,4 +1,4 @@
-#include "panel/font_height.h"
+#include "skin/font_height.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,11 +1,11 @@
-#include "panel/text_label_win.h"
+#include "skin/text_label_win.h"
 
 #include <cstring>
 
 #include "framework/dpi_scale.h"
 #include "base/utf16.h"
 #include "framework/window_dpi.h"
-#include "panel/font_height.h"
+#include "skin/font_height.h"
 
 namespace {
 

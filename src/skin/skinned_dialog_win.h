@@ -1,5 +1,5 @@
 // A dialog whose client area shows a bitmap instead of the plain dialog
-// colour, in one of thirteen placements (see panel/skin_placement.h), and
+// colour, in one of thirteen placements (see skin/skin_placement.h), and
 // whose outline can be cut from the bitmap: every pixel of a chosen
 // transparent colour is removed from the window's region.
 //
