@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "app/memory_settings_store.h"
-#include "app/window_pos_section.h"
+#include "settings/memory_settings_store.h"
+#include "settings/window_pos_section.h"
 #include "fuzz_check.h"
 #include "hotkeys/hot_key_settings.h"
 

@@ -4,11 +4,11 @@
 #include <process.h>
 #include <shellapi.h>
 
-#include "app/options_section.h"
+#include "settings/options_section.h"
 #include "device/device_link.h"
 #include "framework/high_contrast.h"
 #include "framework/message_box.h"
-#include "framework/utf16.h"
+#include "base/utf16.h"
 #include "framework/wnd.h"
 #include "panel/panel_logic.h"
 #include "panel/remote_panel_dlg_win.h"

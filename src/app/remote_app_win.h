@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 
 class CRemoteApp {
   public:

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "framework/dpi_scale.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/window_dpi.h"
 
 namespace {

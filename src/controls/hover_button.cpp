@@ -9,7 +9,7 @@
 
 #include "controls/button_look.h"
 #include "framework/dpi_scale.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/high_contrast.h"
 #include "framework/window_dpi.h"
 

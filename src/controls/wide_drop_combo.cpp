@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/window_dpi.h"
 
 CWideDropCombo::~CWideDropCombo() = default;

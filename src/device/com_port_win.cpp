@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "device/com_port.h"
-#include "framework/failure_log.h"
-#include "framework/gdi.h"
+#include "base/failure_log_win.h"
+#include "base/gdi_win.h"
 
 namespace {
 

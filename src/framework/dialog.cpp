@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/failure_log.h"
+#include "base/failure_log_win.h"
 
 HINSTANCE ResourceModule() {
     return ::GetModuleHandleA(nullptr);

@@ -1,6 +1,6 @@
 #include "framework/message_box.h"
 
-#include "framework/utf16.h"
+#include "base/utf16.h"
 
 const char* const kAppName = "Tavrel Plus Remote";
 

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "framework/system_dll.h"
-#include "framework/utf16.h"
+#include "base/utf16.h"
 
 namespace {
 

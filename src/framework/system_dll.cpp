@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "framework/failure_log.h"
-#include "framework/utf16.h"
+#include "base/failure_log_win.h"
+#include "base/utf16.h"
 
 FARPROC SystemDllFunction(const char* pszDll, const char* pszFunction) {
     // From Windows 8, and on Windows 7 with update KB2533623; without it the

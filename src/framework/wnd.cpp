@@ -1,8 +1,8 @@
 #include "framework/wnd.h"
 
-#include "framework/failure_log.h"
-#include "framework/placement.h"
-#include "framework/utf16.h"
+#include "base/failure_log_win.h"
+#include "base/placement.h"
+#include "base/utf16.h"
 
 #include <commctrl.h>
 

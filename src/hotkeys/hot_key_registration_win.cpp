@@ -1,7 +1,7 @@
 // Registration of the hot keys with the system for the owner window.
 #include <windows.h>
 
-#include "framework/failure_log.h"
+#include "base/failure_log_win.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 #include "hotkeys/hot_key_settings.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/registry_section.h"
+#include "settings/registry_section.h"
 
 // Hot-key ids, given to the system at registration and received with
 // WM_HOTKEY; 101 + the action's index.

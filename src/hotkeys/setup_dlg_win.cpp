@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "app/window_pos_section.h"
+#include "settings/window_pos_section.h"
 #include "framework/message_box.h"
 #include "framework/screen_reader.h"
 #include "framework/window_dpi.h"

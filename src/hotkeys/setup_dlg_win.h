@@ -11,12 +11,12 @@
 
 #include <string>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "controls/group_enable_check.h"
 #include "controls/wide_drop_combo.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/window_dpi.h"
 #include "hotkeys/hot_key_settings.h"
 #include "resource.h"

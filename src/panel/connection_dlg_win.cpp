@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "app/options_section.h"
+#include "settings/options_section.h"
 #include "device/device_link.h"
 #include "framework/screen_reader.h"
-#include "framework/utf16.h"
+#include "base/utf16.h"
 #include "framework/window_dpi.h"
 
 CConnectionDlg::CConnectionDlg(CWnd* pParent, LinesFn lines, PortsFn ports)

@@ -14,7 +14,7 @@
 
 #include "device/com_port.h"
 #include "framework/dialog.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "resource.h"
 
 class CConnectionDlg : public CDialog {

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/options_section.h"
-#include "app/window_pos_section.h"
+#include "settings/options_section.h"
+#include "settings/window_pos_section.h"
 #include "controls/button_look.h"
 #include "device/device_link.h"
 #include "framework/dpi_scale.h"

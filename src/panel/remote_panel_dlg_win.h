@@ -12,15 +12,15 @@
 #include <array>
 #include <string>
 
-#include "app/instance_checker_win.h"
+#include "panel/instance_checker_win.h"
 #include "controls/hover_button.h"
-#include "framework/gdi.h"
+#include "base/gdi_win.h"
 #include "framework/window_dpi.h"
 #include "hotkeys/hot_key_strokes.h"
 #include "panel/panel_logic.h"
-#include "panel/popup_warning_win.h"
-#include "panel/skinned_dialog_win.h"
-#include "panel/text_label_win.h"
+#include "skin/popup_warning_win.h"
+#include "skin/skinned_dialog_win.h"
+#include "skin/text_label_win.h"
 #include "resource.h"
 #include "tray/system_tray.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "framework/dialog.h"
-#include "framework/failure_log.h"
+#include "base/failure_log_win.h"
 
 namespace {
 

@@ -24,16 +24,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance_checker_win.h"
-#include "app/options_section.h"
+#include "panel/instance_checker_win.h"
+#include "settings/options_section.h"
 #include "app/remote_app_win.h"
 #include "device/com_port.h"
 #include "device/device_link.h"
-#include "framework/failure_log.h"
+#include "base/failure_log_win.h"
 #include "framework/message_box.h"
 #include "framework/screen_reader.h"
 #include "framework/system_dll.h"
-#include "framework/utf16.h"
+#include "base/utf16.h"
 #include "hotkeys/hot_key_settings.h"
 #include "hotkeys/setup_dlg_win.h"
 #include "hotkeys/setup_logic.h"

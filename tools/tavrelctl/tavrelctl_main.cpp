@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ctl_options.h"
-#include "app/options_section.h"
+#include "settings/options_section.h"
 #include "ctl_remote.h"
 #include "device/device_link.h"
 

@@ -1,8 +1,0 @@
-// Where there is no registry, the sections keep their values for the run in
-// one in-memory store with the registry's model.
-#include "app/memory_settings_store.h"
-
-ISettingsStore& DefaultSettingsStore() {
-    static CMemorySettingsStore store;
-    return store;
-}
