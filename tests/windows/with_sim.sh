@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
 # Runs one program under the test run's Wine prefix with magnifier simulators
-# on its COM ports:
-#
-#   with_sim.sh --build-dir DIR --sim PATH [--workdir DIR] [--timeout SECONDS]
-#               [--com N=sim|silent]... -- PROGRAM [ARG]...
-#
-# "sim" answers the probe, "silent" never does (one of each at most); ports 1
-# to 4 not named are missing. A PROGRAM ending in .exe runs under wine. It gets
+# on its COM ports (usage() below). "sim" answers the probe, "silent" never
+# does (one of each at most); ports 1 to 4 not named are missing. A PROGRAM
+# ending in .exe runs under wine. It gets
 # the simulators' logs (lines "<ms> <text>") as Windows paths in TAVREL_SIM_LOG
 # and TAVREL_SILENT_LOG; they are WORKDIR/sim.log and WORKDIR/silent.log (a new
 # temporary directory, removed afterwards, unless given). The simulators are
@@ -15,6 +11,13 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 fail() { echo "with_sim: $*" >&2; exit 1; }
+usage() {
+    cat >&2 <<'USAGE'
+usage: with_sim.sh --build-dir DIR --sim PATH [--workdir DIR] [--timeout SECONDS]
+                   [--com N=sim|silent]... -- PROGRAM [ARG]...
+USAGE
+    exit 1
+}
 
 build= sim= workdir= keep=0 limit=240
 declare -A roles=()
@@ -32,7 +35,7 @@ while [ $# -gt 0 ]; do
         *) fail "unknown argument '$1'" ;;
     esac
 done
-[ $# -ge 1 ] && [ -n "$build" ] || fail "usage: see the head of $0"
+[ $# -ge 1 ] && [ -n "$build" ] || usage
 [ -x "$sim" ] || fail "the simulator is missing: $sim (build the native preset first)"
 . "$repo/scripts/wine-env.sh" "$build"
 [ -f "$TAVREL_WINE_RUN/state" ] || fail "the Wine fixture is not up; run the tests through ctest"
