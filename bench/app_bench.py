@@ -157,7 +157,7 @@ def idle(pid, server, seconds):
 
 def presses(r, sim, xt, args, out, pos, label=""):
     """The presses from position level pos; returns the level they leave."""
-    x0, y0, x1, y1 = map(int, r.ask(f"rect {e2e.IDC_WINDOW}").split())
+    x0, y0, x1, y1 = map(int, r.ask(f"rect {e2e.IDC_WINDOW_BUTTON}").split())
     rng, keys, clicks, lost = random.Random(1), [], [], 0
     for k in range(args.presses):
         key, pos = ("ctrl+F12", pos + 1) if k % 2 == 0 else ("ctrl+F11", pos - 1)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "device/com_port.h"
+#include "device/link_button.h"
 #include "device/link_lock.h"
 
 // Connection status codes (m_nStatus).
@@ -30,9 +31,6 @@ enum : int {
     LINK_CONNECTED = 2,
     LINK_STOPPED = 3,
 };
-
-// The magnifier's three buttons, in the order one pass sends their presses.
-enum class LinkButton { Window, Lines, Options };
 
 class CDeviceLink {
   public:

@@ -1,51 +1,13 @@
-// The eight hot-key actions and the section "HotKeys" that holds the user's
-// assignment of a key name and a modifier set to each, in action order.
+// The section "HotKeys" that holds the user's assignment of a key name and a
+// modifier set to each of the eight actions, in action order.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "hotkeys/actions.h"
 #include "settings/registry_section.h"
-
-// Hot-key ids, given to the system at registration and received with
-// WM_HOTKEY; 101 + the action's index.
-enum : int {
-    HOTKEY_POPUP = 101,
-    HOTKEY_WINDOW = 102,
-    HOTKEY_LINES = 103,
-    HOTKEY_OPTIONS = 104,
-    HOTKEY_POSDOWN = 105,
-    HOTKEY_POSUP = 106,
-    HOTKEY_WIDTHDOWN = 107,
-    HOTKEY_WIDTHUP = 108,
-};
-
-inline constexpr int kHotKeyCount = 8;
-
-// Modifier bits, stored and passed to the system as they are (MOD_ALT,
-// MOD_CONTROL, MOD_SHIFT, MOD_WIN).
-enum : RegDword {
-    HOTKEY_MOD_ALT = 1,
-    HOTKEY_MOD_CONTROL = 2,
-    HOTKEY_MOD_SHIFT = 4,
-    HOTKEY_MOD_WIN = 8,
-};
-
-struct HotKeyAction {
-    int nId;
-    const char* pszDisplayName;    // named in "Could not activate hot key for %s"
-    const char* pszKeyValue;       // registry value of the key name
-    const char* pszModifierValue;  // registry value of the modifier set
-    const char* pszDefaultKey;
-    RegDword nDefaultModifiers;
-    // The level steps act at every press the system sends while the key is
-    // held; the other actions once per stroke (hot_key_strokes.h).
-    bool bRepeatsWhileHeld;
-};
-
-// The actions in action order.
-extern const HotKeyAction g_hotKeyActions[kHotKeyCount];
 
 inline constexpr const char* kHotKeysSectionFormat = "Software\\%s\\%s\\HotKeys";
 

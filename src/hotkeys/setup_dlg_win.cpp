@@ -11,37 +11,10 @@
 
 namespace {
 
-// The controls of one action's row, in action order.
-struct RowIds {
-    int nChecks[CSetupDlg::kChecksPerRow];  // Ctrl, Alt, Shift, Win
-    int nKey;
-};
-
-constexpr RowIds kRows[kHotKeyCount] = {
-    {{IDC_POPUP_CTRL, IDC_POPUP_ALT, IDC_POPUP_SHIFT, IDC_POPUP_WIN}, IDC_POPUP_KEY},
-    {{IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_WIN}, IDC_WINDOW_KEY},
-    {{IDC_LINES_CTRL, IDC_LINES_ALT, IDC_LINES_SHIFT, IDC_LINES_WIN}, IDC_LINES_KEY},
-    {{IDC_OPTIONS_CTRL, IDC_OPTIONS_ALT, IDC_OPTIONS_SHIFT, IDC_OPTIONS_WIN}, IDC_OPTIONS_KEY},
-    {{IDC_POSDOWN_CTRL, IDC_POSDOWN_ALT, IDC_POSDOWN_SHIFT, IDC_POSDOWN_WIN}, IDC_POSDOWN_KEY},
-    {{IDC_POSUP_CTRL, IDC_POSUP_ALT, IDC_POSUP_SHIFT, IDC_POSUP_WIN}, IDC_POSUP_KEY},
-    {{IDC_WIDTHDOWN_CTRL, IDC_WIDTHDOWN_ALT, IDC_WIDTHDOWN_SHIFT, IDC_WIDTHDOWN_WIN},
-     IDC_WIDTHDOWN_KEY},
-    {{IDC_WIDTHUP_CTRL, IDC_WIDTHUP_ALT, IDC_WIDTHUP_SHIFT, IDC_WIDTHUP_WIN}, IDC_WIDTHUP_KEY},
-};
-
-// What a sighted user reads beside each row: its group, and Decrease or
-// Increase in the slider groups. Screen readers name the row's boxes and key
-// list after it ("Window Button Ctrl", "Window Button key").
-constexpr const char* kRowNames[kHotKeyCount] = {
-    "Popup Window",
-    "Window Button",
-    "Lines Button",
-    "Options Button",
-    "Position Slider Decrease",
-    "Position Slider Increase",
-    "Width Slider Decrease",
-    "Width Slider Increase",
-};
+// What a sighted user reads beside each row (its group, and Decrease or
+// Increase in the slider groups) is the action's row name: screen readers
+// name the row's boxes and key list after it ("Window Button Ctrl",
+// "Window Button key").
 constexpr const char* kColumnNames[CSetupDlg::kChecksPerRow] = {"Ctrl", "Alt", "Shift", "Win"};
 
 constexpr int kGroupBoxes[] = {IDC_POPUP_GROUP,   IDC_WINDOW_GROUP,   IDC_LINES_GROUP,
@@ -118,11 +91,11 @@ void CSetupDlg::GetModifierChecks(ModifierGroup& checks, RegDword& nModifiers) {
 void CSetupDlg::DoDataExchange() {
     BindControl(IDC_ENABLE_HOTKEYS, m_chkEnable);
     for (int i = 0; i < kHotKeyCount; ++i) {
-        BindControl(kRows[i].nKey, m_cboKey[i]);
+        BindControl(g_hotKeyActions[i].nSetupIds[kChecksPerRow], m_cboKey[i]);
     }
     for (int i = 0; i < kHotKeyCount; ++i) {
         for (int j = 0; j < kChecksPerRow; ++j) {
-            BindControl(kRows[i].nChecks[j], m_chkModifiers[i][j]);
+            BindControl(g_hotKeyActions[i].nSetupIds[j], m_chkModifiers[i][j]);
         }
     }
 }
@@ -150,7 +123,7 @@ BOOL CSetupDlg::OnInitDialog() {
         SetModifierChecks(m_chkModifiers[i], g_hotKeySettings.m_nModifiers[i]);
     }
     for (int i = 0; i < kHotKeyCount; ++i) {
-        const std::string strRow = kRowNames[i];
+        const std::string strRow = g_hotKeyActions[i].pszRowName;
         for (int j = 0; j < kChecksPerRow; ++j) {
             SetAccessibleName(m_chkModifiers[i][j].m_hWnd, strRow + " " + kColumnNames[j]);
         }

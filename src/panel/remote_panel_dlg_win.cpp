@@ -310,18 +310,8 @@ void CRemotePanelDlg::WarnIfNotDetected(panel_logic::PanelSound nHeardIfConnecte
     }
 }
 
-void CRemotePanelDlg::OnWindowButton() {
-    g_deviceLink.PressButton(LinkButton::Window);
-    WarnIfNotDetected();
-}
-
-void CRemotePanelDlg::OnLinesButton() {
-    g_deviceLink.PressButton(LinkButton::Lines);
-    WarnIfNotDetected();
-}
-
-void CRemotePanelDlg::OnOptionsButton() {
-    g_deviceLink.PressButton(LinkButton::Options);
+void CRemotePanelDlg::OnButton(const HotKeyAction& action) {
+    g_deviceLink.PressButton(action.button);
     WarnIfNotDetected();
 }
 
@@ -360,16 +350,11 @@ bool CRemotePanelDlg::PreTranslateMessage(MSG* pMsg) {
 }
 
 bool CRemotePanelDlg::OnCommand(UINT nId) {
+    if (const HotKeyAction* pAction = ActionOfButton(static_cast<int>(nId))) {
+        OnButton(*pAction);
+        return true;
+    }
     switch (nId) {
-        case IDC_WINDOW_BUTTON:
-            OnWindowButton();
-            return true;
-        case IDC_LINES_BUTTON:
-            OnLinesButton();
-            return true;
-        case IDC_OPTIONS_BUTTON:
-            OnOptionsButton();
-            return true;
         case ID_ABOUT: {
             CAboutDlg about(this);
             about.DoModal();
@@ -408,10 +393,8 @@ bool CRemotePanelDlg::OnPanelKey(const MSG& msg) {
     if (msg.message == WM_SYSKEYDOWN && (msg.lParam & kAltDown) != 0) {
         // Taken before the dialog manager matches the captions, so each press
         // is one click whether or not a caption marks its letter.
-        const UINT nId = msg.wParam == 'W'   ? IDC_WINDOW_BUTTON
-                         : msg.wParam == 'L' ? IDC_LINES_BUTTON
-                         : msg.wParam == 'O' ? IDC_OPTIONS_BUTTON
-                                             : 0;
+        const HotKeyAction* pAction = ActionOfAccessKey(static_cast<unsigned>(msg.wParam));
+        const UINT nId = pAction != nullptr ? static_cast<UINT>(pAction->nButtonId) : 0;
         if (nId != 0 && !bRepeat) {
             ClickButton(nId);
         }
@@ -513,32 +496,20 @@ void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT nVirtKey) {
     if (!bLooking && m_strokes.AnyHeld()) {
         SetTimer(IDT_HELD_KEYS, CHotKeyStrokes::kLookMs);
     }
-    switch (nId) {
-        case HOTKEY_POPUP:
+    const HotKeyAction* pAction = ActionOfHotKey(static_cast<int>(nId));
+    if (pAction == nullptr) {
+        return;
+    }
+    switch (pAction->kind) {
+        case ActionKind::ShowPanel:
             Popup();
             return;
-        case HOTKEY_WINDOW:
-            OnWindowButton();
+        case ActionKind::Press:
+            OnButton(*pAction);
             return;
-        case HOTKEY_LINES:
-            OnLinesButton();
-            return;
-        case HOTKEY_OPTIONS:
-            OnOptionsButton();
-            return;
-        case HOTKEY_POSDOWN:
-            OnHScroll(SB_LINELEFT, 0, &m_barPosition);
-            return;
-        case HOTKEY_POSUP:
-            OnHScroll(SB_LINERIGHT, 0, &m_barPosition);
-            return;
-        case HOTKEY_WIDTHDOWN:
-            OnHScroll(SB_LINELEFT, 0, &m_barWidth);
-            return;
-        case HOTKEY_WIDTHUP:
-            OnHScroll(SB_LINERIGHT, 0, &m_barWidth);
-            return;
-        default:
+        case ActionKind::Step:
+            OnHScroll(pAction->nStep < 0 ? SB_LINELEFT : SB_LINERIGHT, 0,
+                      pAction->nBarId == IDC_POSITION_BAR ? &m_barPosition : &m_barWidth);
             return;
     }
 }

@@ -16,6 +16,7 @@
 #include "controls/hover_button.h"
 #include "base/gdi_win.h"
 #include "framework/window_dpi.h"
+#include "hotkeys/actions.h"
 #include "hotkeys/hot_key_strokes.h"
 #include "panel/panel_logic.h"
 #include "skin/popup_warning_win.h"
@@ -49,11 +50,11 @@ class CRemotePanelDlg : public CSkinnedDialog {
     explicit CRemotePanelDlg(CWnd* pParent = nullptr);
     ~CRemotePanelDlg() override;
 
-    // The three mode buttons: the press waits in the record until the link
-    // thread sends it; the warning shows while no magnifier answers.
-    void OnWindowButton();
-    void OnLinesButton();
-    void OnOptionsButton();
+    // A press of a mode button (WINDOW, LINES, OPTIONS: the action's row),
+    // from its click, its access key or its hot key: the press waits in the
+    // record until the link thread sends it; the warning shows while no
+    // magnifier answers.
+    void OnButton(const HotKeyAction& action);
     // Moves pScrollBar (m_barPosition or m_barWidth) by the scroll code and
     // stores both bars' positions in the record.
     void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);

@@ -67,11 +67,8 @@ std::map<int, int> Acts(const std::vector<Stroke>& strokes, std::pair<int, int> 
 TEST(HotKeyStrokes, FourActOncePerStrokeAndTheLevelStepsAtEveryRepeat) {
     // Held 1.5 s: the press and 21 repeats. Then up for one look (Wine's copy
     // of the keys still has it up after the next press) and held as long.
-    const std::pair<int, int> table[] = {
-        {HOTKEY_POPUP, 1},    {HOTKEY_WINDOW, 1}, {HOTKEY_LINES, 1},      {HOTKEY_OPTIONS, 1},
-        {HOTKEY_POSDOWN, 22}, {HOTKEY_POSUP, 22}, {HOTKEY_WIDTHDOWN, 22}, {HOTKEY_WIDTHUP, 22},
-    };
-    for (const auto& [nId, nHeld] : table) {
+    for (const HotKeyAction& action : g_hotKeyActions) {
+        const int nId = action.nId, nHeld = action.bRepeatsWhileHeld ? 22 : 1;
         const unsigned nKey = 0x75;  // F6
         EXPECT_EQ(Acts({{nId, nKey, 0, 1500}})[nId], nHeld) << "held, hot key " << nId;
         EXPECT_EQ(Acts({{nId, nKey, 0, 1500}, {nId, nKey, 1500 + kLook, 3000}})[nId], 2 * nHeld)

@@ -18,6 +18,7 @@ import argparse
 import contextlib
 import glob
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -31,9 +32,9 @@ RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run|Tavrel Plus Remote"
 APPROVED_KEY = (r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
                 r"|Tavrel Plus Remote")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrelPlusRemote"
-IDC_WINDOW, IDC_LINES = 1000, 1001
-ID_EXIT, ID_HOTKEYS, ID_SHOW, ID_SOUNDS, ID_HELP_CONTENTS = 134, 138, 32780, 145, 57670
-IDC_WINDOW_CTRL, IDC_WINDOW_ALT, IDC_WINDOW_SHIFT, IDC_WINDOW_KEY = 1013, 1017, 1019, 1021
+# The resource ids, from the program's own resource header.
+globals().update((n, int(v)) for n, v in re.findall(r"#define (I\w+) (\d+)", open(os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "res", "resource.h")).read()))
 LEVELS = ["p3f", "w3f"]  # both levels at 63, sent after every press
 DEFAULT_KEYS = [("ctrl+F6", ["BW"] + LEVELS), ("ctrl+F7", ["BL"] + LEVELS),
                 ("ctrl+F8", ["BO"] + LEVELS), ("ctrl+F9", ["w3e"]), ("ctrl+F10", ["w3f"]),
@@ -386,13 +387,14 @@ def buttons_and_status(r):
     r.program("-show")
     r.status("NONE")
     # Below the input (BM_CLICK): Wine may drop a click on a just-mapped window.
-    r.ask(f"press {IDC_WINDOW}")
+    r.ask(f"press {IDC_WINDOW_BUTTON}")
     poll("the not-detected warning", lambda: r.ask("warning") == "1")
     sim.map()
     r.status("ACTIVE Port 3")
     r.sends(sim, None, ["BW"] + LEVELS, "the press made while disconnected, once connected",
             mark=0)
-    for ctl, command in ((IDC_WINDOW, "BW"), (IDC_LINES, "BL"), (1002, "BO")):
+    for ctl, command in ((IDC_WINDOW_BUTTON, "BW"), (IDC_LINES_BUTTON, "BL"),
+                         (IDC_OPTIONS_BUTTON, "BO")):
         r.sends(sim, lambda: r.ask(f"press {ctl}"), [command] + LEVELS, f"button {command}")
     sim.send("unplug")
     r.status("NONE")
@@ -408,9 +410,9 @@ def unplug_during_use(r):
     for fault, heal in (("unplug", "replug"), ("stall on", "stall off")):
         mark = sim.mark()
         sim.send(fault)
-        r.ask(f"press {IDC_WINDOW}")  # the link still writes: the write fails
+        r.ask(f"press {IDC_WINDOW_BUTTON}")  # the link still writes: the write fails
         r.status("NONE")
-        r.ask(f"press {IDC_LINES}")  # while it is gone: waits in the record
+        r.ask(f"press {IDC_LINES_BUTTON}")  # while it is gone: waits in the record
         sim.send(heal)
         r.status("ACTIVE Port 3")
         poll(f"after {heal}: BW and BL on the wire",
@@ -442,7 +444,7 @@ def settings(r):
             r.wine.key("alt+f", "k")
             poll("alt+f, k: Keyboard Control stored on",
                  lambda: r.ask(f"reg {SETTINGS}\\Options|bKeyboardControl") == "4 4 01000000")
-        r.ask(f"focus {IDC_WINDOW}")
+        r.ask(f"focus {IDC_WINDOW_BUTTON}")
         r.sends(sim, lambda: r.wine.key("space"), ["BW"] + LEVELS, f"space, restarted {restart}")
         if not restart:
             r.ask(f"cmd {ID_EXIT}")
@@ -507,7 +509,7 @@ def outside_code_page(r):
     r.start("-show", exe=windows_folder + "TavrelRemote.exe")
     poll("the panel shown", lambda: r.ask("panel").startswith("1 "))
     r.ask(f"cmd {ID_SOUNDS}")
-    r.ask(f"press {IDC_WINDOW}")  # no magnifier: the warning and its sound
+    r.ask(f"press {IDC_WINDOW_BUTTON}")  # no magnifier: the warning and its sound
     poll("the not-detected warning", lambda: r.ask("warning") == "1")
     r.ask(f"cmd {ID_HELP_CONTENTS}")
     try:
@@ -584,7 +586,7 @@ def installer(r):
     setup([], {"running"}, "over a running copy, /S, sign-in start off")
     with open(program, "rb") as f:
         expect(pose.poll() is not None and f.read() == shipped, "the running copy's file replaced")
-    r.ask(f"cmd {ID_SHOW}")
+    r.ask(f"cmd {ID_MAXIMIZE}")
     poll("the panel shown", lambda: r.ask("panel").startswith("1 "))
     setup([], {"running"}, "over the program with its panel shown")
     r.ask(f"reg {SETTINGS}\\HotKeys|bHotKeysEnabled|4|01000000")
