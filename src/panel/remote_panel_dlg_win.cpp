@@ -122,6 +122,7 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     }
     SetWindowIcons(DpiOfWindow(m_hWnd));
 
+    g_options.Load();  // the levels of the last run, for the bars
     m_wndWarning.Create(this);
     SetUpLabels();
     SetUpButtons();
@@ -135,7 +136,6 @@ BOOL CRemotePanelDlg::OnInitDialog() {
     g_hotKeySettings.RegisterAll(this);
     SetUpTray();
     g_mainWindowPos.LoadAndPlace(*this);
-    g_options.Load();
     ApplyOptions();
 
     if (m_bHideAtStart) {
@@ -269,9 +269,22 @@ void CRemotePanelDlg::SetUpBars() {
     for (CWnd* pBar : {&m_barPosition, &m_barWidth}) {
         ::SetScrollRange(pBar->m_hWnd, SB_CTL, panel_logic::LEVEL_MIN, panel_logic::LEVEL_MAX,
                          TRUE);
-        ::SetScrollPos(pBar->m_hWnd, SB_CTL, panel_logic::LEVEL_START, TRUE);
     }
+    ::SetScrollPos(m_barPosition.m_hWnd, SB_CTL, g_options.m_nPosition, TRUE);
+    ::SetScrollPos(m_barWidth.m_hWnd, SB_CTL, g_options.m_nWidth, TRUE);
     StoreLevels();
+}
+
+void CRemotePanelDlg::SaveLevels() {
+    KillTimer(IDT_SAVE_LEVELS);
+    m_bLevelsToSave = false;
+    const int nPosition = ::GetScrollPos(m_barPosition.m_hWnd, SB_CTL);
+    const int nWidth = ::GetScrollPos(m_barWidth.m_hWnd, SB_CTL);
+    if (nPosition != g_options.m_nPosition || nWidth != g_options.m_nWidth) {
+        g_options.m_nPosition = nPosition;
+        g_options.m_nWidth = nWidth;
+        g_options.Save();
+    }
 }
 
 void CRemotePanelDlg::NameForScreenReaders() {
@@ -329,6 +342,12 @@ void CRemotePanelDlg::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) {
         // while the screen is drawn, not after it.
         ::SetScrollPos(hBar, SB_CTL, next.value_or(nCurrent), FALSE);
         StoreLevels();
+        // Kept for the next start, not at every step: the first change starts
+        // the wait, and what the bars show then is stored.
+        if (next && *next != nCurrent && !m_bLevelsToSave) {
+            m_bLevelsToSave = true;
+            SetTimer(IDT_SAVE_LEVELS, kSaveLevelsMs);
+        }
         ::InvalidateRect(hBar, nullptr, FALSE);
         nSound = panel_logic::SoundOfScroll(static_cast<int>(nSBCode), nCurrent, nMin, nMax);
     } else {
@@ -581,6 +600,9 @@ void CRemotePanelDlg::OnTimer(UINT_PTR nIdEvent) {
             KillTimer(IDT_HIDE_AT_START);
             ShowWindow(SW_HIDE);
             break;
+        case IDT_SAVE_LEVELS:
+            SaveLevels();
+            break;
         case IDT_HIDE_WARNING:
             // Once: a press meanwhile has started it again for its own 1.5 s.
             KillTimer(IDT_HIDE_WARNING);
@@ -704,6 +726,9 @@ void CRemotePanelDlg::OnPaintIconic() {
 }
 
 void CRemotePanelDlg::OnDestroy() {
+    if (m_bLevelsToSave) {
+        SaveLevels();
+    }
     g_deviceLink.SetChangeNotify(nullptr);
     g_hotKeySettings.UnregisterAll();
     g_mainWindowPos.SaveFrom(*this);

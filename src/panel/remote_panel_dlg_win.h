@@ -34,9 +34,13 @@ class CRemotePanelDlg : public CSkinnedDialog {
         IDT_HIDE_AT_START = 1001,  // 100 ms, once, unless started with "-show"
         IDT_HIDE_WARNING = 1004,   // 1500 ms, once, takes the not-detected warning down
         IDT_HELD_KEYS = 1005,      // CHotKeyStrokes::kLookMs, while a hot key is held
+        IDT_SAVE_LEVELS = 1006,    // 1000 ms, once, after a change of the levels
     };
     static constexpr UINT kHideAtStartMs = 100;
     static constexpr UINT kHideWarningMs = 1500;
+    // The levels are stored at most this often while a bar is dragged or a
+    // step key held, and this long after the last change.
+    static constexpr UINT kSaveLevelsMs = 1000;
     // The tray icon's callback message and id (the id also names its menu).
     static constexpr UINT kTrayCallback = WM_APP + 10;
     static constexpr UINT kTrayId = IDR_TRAY_MENU;
@@ -79,7 +83,8 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblDebugInfo;
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
-    CDpiLayout m_layout;  // the controls' places, to carry to a screen of another scale
+    CDpiLayout m_layout;           // the controls' places, to carry to a screen of another scale
+    bool m_bLevelsToSave = false;  // a change of the levels waits for IDT_SAVE_LEVELS
     bool m_bAnnouncedConnected = false;  // what screen readers were last told of the link
     // The link status the status label shows (kStatusInitial before the
     // first refresh) and its text, to show it again in other colours.
@@ -145,6 +150,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     void SetUpTray();
     // Stores both bars' positions in the record, a byte each.
     void StoreLevels();
+    // Stores both bars' positions in the settings, if they changed, for the
+    // next start (IDT_SAVE_LEVELS, and at the end).
+    void SaveLevels();
     // The status label's look for a changed link status; nothing when the
     // link reports no change.
     void RefreshStatus();

@@ -118,29 +118,39 @@ TEST_F(Sections, TheOptionsAreOffUntilTurnedOnAndADamagedOneOnlyTurnsItselfOff) 
     options.UseStore(&m_store);
     options.m_bKeyboardControl = options.m_bSounds = true;
     options.m_nPort = options.m_nLastPort = 5;
+    options.m_nPosition = options.m_nWidth = 200;
     options.Load();
     EXPECT_FALSE(options.m_bKeyboardControl || options.m_bSounds) << "on with nothing stored";
     EXPECT_EQ(options.m_nPort + options.m_nLastPort, 0) << "a port with nothing stored";
-    // Each row: what is stored, and what the flag and the port read as.
+    EXPECT_EQ(options.m_nPosition + options.m_nWidth, 126) << "63 with nothing stored";
+    // Each row: what is stored, and what the flag, the port and the level read as.
     const struct {
         std::uint32_t nType;
         Bytes data;
         bool bFlag;
-        std::int32_t nPort;
+        std::int32_t nPort, nLevel;
     } cases[] = {
-        {kRegTypeQword, Bytes(8, 1), false, 0},  // the wrong size
-        {kRegTypeDword, Number(7), true, 7},         {kRegTypeDword, Number(1), true, 1},
-        {kRegTypeDword, Number(999), true, 999},     {kRegTypeDword, Number(1000), true, 0},
-        {kRegTypeDword, Number(0), false, 0},        {kRegTypeDword, Number(-3), true, 0},
-        {kRegTypeSz, Bytes{'3', 0, 0, 0}, true, 51},  // the type is not looked at
+        {kRegTypeQword, Bytes(8, 1), false, 0, 63},  // the wrong size
+        {kRegTypeDword, Number(7), true, 7, 7},
+        {kRegTypeDword, Number(1), true, 1, 1},
+        {kRegTypeDword, Number(255), true, 255, 255},
+        {kRegTypeDword, Number(256), true, 256, 63},
+        {kRegTypeDword, Number(999), true, 999, 63},
+        {kRegTypeDword, Number(1000), true, 0, 63},
+        {kRegTypeDword, Number(0), false, 0, 0},
+        {kRegTypeDword, Number(-3), true, 0, 63},
+        {kRegTypeSz, Bytes{'3', 0, 0, 0}, true, 51, 51},  // the type is not looked at
     };
     for (const auto& c : cases) {
-        for (const char* pszName : {"bKeyboardControl", "bSounds", "nPort", "nLastPort"}) {
+        for (const char* pszName :
+             {"bKeyboardControl", "bSounds", "nPort", "nLastPort", "nPosition", "nWidth"}) {
             Put(pszName, c.nType, c.data, options.m_strSubKey);
         }
         options.Load();
         EXPECT_EQ(options.m_bKeyboardControl && options.m_bSounds, c.bFlag) << c.data.size();
         EXPECT_EQ(std::pair(options.m_nPort, options.m_nLastPort), std::pair(c.nPort, c.nPort))
+            << c.data.size();
+        EXPECT_EQ(std::pair(options.m_nPosition, options.m_nWidth), std::pair(c.nLevel, c.nLevel))
             << c.data.size();
     }
 }

@@ -788,6 +788,20 @@ TEST(ConnectionDetails, ShowEachPortsReasonOnItsOwnLineCopyThemAndChooseThePort)
     ::CloseClipboard();
 }
 
+// The levels are kept for the next start, not at every step: a second after
+// the first change, what the bars show then.
+TEST_F(Panel, TheLevelsAreStoredASecondAfterTheyChangeNotAtEveryStep) {
+    Open();
+    for (int i = 0; i < 3; ++i) {
+        m_panel.SendMessage(WM_HSCROLL, SB_LINERIGHT,
+                            reinterpret_cast<LPARAM>(m_panel.m_barPosition.m_hWnd));
+    }
+    EXPECT_EQ(StoredOption("nPosition"), 0xFFFFFFFFu) << "stored at a step";
+    EXPECT_TRUE(WaitFor([] { return StoredOption("nPosition") == 66; }))
+        << "POSITION 66 stored after a second";
+    EXPECT_EQ(StoredOption("nWidth"), 63u);
+}
+
 // Only the system folder's DLLs: one beside this program is not loaded (a
 // plain LoadLibrary takes it), and why a DLL or function was not had is kept.
 TEST(SystemDlls, ComeFromTheSystemFolderOnlyAndAFailureIsKept) {
