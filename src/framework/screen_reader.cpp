@@ -96,7 +96,28 @@ void SetAnnotationFunction(AnnotationFn fn) {
     Replacement() = std::move(fn);
 }
 
-void RaiseUiaNotification(HWND hWnd, const std::string& strText) {
+std::optional<bool>& ScreenReaderOverride() {
+    static std::optional<bool> bRunning;
+    return bRunning;
+}
+
+bool IsScreenReaderRunning() {
+    if (ScreenReaderOverride()) {
+        return *ScreenReaderOverride();
+    }
+    BOOL bRunning = FALSE;
+    return ::SystemParametersInfoW(SPI_GETSCREENREADER, 0, &bRunning, 0) && bRunning;
+}
+
+void SetScreenReaderOverride(std::optional<bool> bRunning) {
+    ScreenReaderOverride() = bRunning;
+}
+
+void RaiseUiaNotification(HWND hWnd, const std::string& strText, const wchar_t* pszActivity) {
+    if (Replacement()) {
+        Replacement()(hWnd, Annotation::Notification, strText);
+        return;
+    }
     const UiaFunctions& uia = Uia();
     if (uia.pHostProvider == nullptr || uia.pRaise == nullptr) {
         return;
@@ -106,7 +127,7 @@ void RaiseUiaNotification(HWND hWnd, const std::string& strText) {
         return;
     }
     BSTR bstrText = ::SysAllocString(Utf16(strText).c_str());
-    BSTR bstrActivity = ::SysAllocString(L"Tavrel Plus Remote connection");
+    BSTR bstrActivity = ::SysAllocString(pszActivity);
     if (bstrText != nullptr && bstrActivity != nullptr) {
         uia.pRaise(pProvider, kNotificationKindOther, kProcessingImportantMostRecent, bstrText,
                    bstrActivity);

@@ -10,9 +10,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
-enum class Annotation { Name, Value, Hidden };
+enum class Annotation { Name, Value, Hidden, Notification };
 
 // False when the system has no annotation service or refused the request.
 bool SetAccessibleName(HWND hWnd, const std::string& strName);
@@ -21,12 +22,20 @@ bool SetAccessibleValue(HWND hWnd, const std::string& strValue);
 bool HideFromScreenReaders(HWND hWnd);
 
 // A UI Automation notification: text that screen readers speak at once,
-// wherever the user's focus is, raised from the window hWnd's element. The
-// system has it from Windows 10 1709; it is looked up when first needed, and
-// where it is missing or fails nothing is raised.
-void RaiseUiaNotification(HWND hWnd, const std::string& strText);
+// wherever the user's focus is, raised from the window hWnd's element. Of
+// the notifications of one activity only the most recent is spoken, so that
+// a held key does not queue dozens. The system has it from Windows 10 1709;
+// it is looked up when first needed, and where it is missing or fails
+// nothing is raised.
+void RaiseUiaNotification(HWND hWnd, const std::string& strText,
+                          const wchar_t* pszActivity = L"Tavrel Plus Remote connection");
 
-// Replaces the service for tests: fn gets every request and returns its
-// answer. An empty function restores the system's service.
+// Whether a screen reader runs (the system's screen-reader flag), unless a
+// test has set the answer (std::nullopt: the system's again).
+bool IsScreenReaderRunning();
+void SetScreenReaderOverride(std::optional<bool> bRunning);
+
+// Replaces the service for tests: fn gets every request, the notifications
+// too, and returns its answer. An empty function restores the system's service.
 using AnnotationFn = std::function<bool(HWND, Annotation, const std::string&)>;
 void SetAnnotationFunction(AnnotationFn fn);

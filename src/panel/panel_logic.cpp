@@ -128,6 +128,18 @@ std::string ConnectionAnnouncement(bool bConnected, int nPort) {
                       : "Magnifier not found";
 }
 
+std::string HotKeyAnnouncement(const HotKeyAction& action, int nLevel) {
+    switch (action.kind) {
+        case ActionKind::Press:
+            return action.pszDisplayName;
+        case ActionKind::Step:
+            return (action.nBarId == IDC_POSITION_BAR ? "Position " : "Width ") +
+                   std::to_string(nLevel);
+        default:
+            return {};
+    }
+}
+
 std::string_view ArgumentText(std::string_view strCommandLine) {
     std::size_t i = 0;
     bool bQuoted = false;

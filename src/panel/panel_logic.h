@@ -7,6 +7,8 @@
 // checks them against <windows.h>.
 #pragma once
 
+#include "hotkeys/actions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -137,6 +139,10 @@ PanelSound SoundOfScroll(int nCode, int nPos, int nMin = LEVEL_MIN, int nMax = L
 // What a screen reader is told when the magnifier is found on COM nPort, or
 // lost: "Magnifier connected on COM3", "Magnifier not found".
 std::string ConnectionAnnouncement(bool bConnected, int nPort);
+// What a screen reader is told a hot key did: "Window" for a press, "Position
+// 71" for a step to level nLevel; nothing for showing the panel, which the
+// reader speaks itself.
+std::string HotKeyAnnouncement(const HotKeyAction& action, int nLevel);
 
 // The argument text that follows the program's name in a whole command line,
 // by the rule the C runtime gives WinMain: the name ends at the first blank

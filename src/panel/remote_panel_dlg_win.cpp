@@ -519,17 +519,23 @@ void CRemotePanelDlg::OnHotKey(UINT nId, UINT /*nModifiers*/, UINT nVirtKey) {
     if (pAction == nullptr) {
         return;
     }
+    CWnd* pBar = pAction->nBarId == IDC_POSITION_BAR ? &m_barPosition : &m_barWidth;
     switch (pAction->kind) {
         case ActionKind::ShowPanel:
             Popup();
-            return;
+            break;
         case ActionKind::Press:
             OnButton(*pAction);
-            return;
+            break;
         case ActionKind::Step:
-            OnHScroll(pAction->nStep < 0 ? SB_LINELEFT : SB_LINERIGHT, 0,
-                      pAction->nBarId == IDC_POSITION_BAR ? &m_barPosition : &m_barWidth);
-            return;
+            OnHScroll(pAction->nStep < 0 ? SB_LINELEFT : SB_LINERIGHT, 0, pBar);
+            break;
+    }
+    // A screen reader's user hears what the key did, also with the panel hidden.
+    const std::string strSaid =
+        panel_logic::HotKeyAnnouncement(*pAction, ::GetScrollPos(pBar->m_hWnd, SB_CTL));
+    if (!strSaid.empty() && IsScreenReaderRunning()) {
+        RaiseUiaNotification(m_hWnd, strSaid, L"Tavrel Plus Remote hot key");
     }
 }
 

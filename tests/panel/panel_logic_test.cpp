@@ -40,6 +40,19 @@ TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255AndSoundTheLimitAtEitherEnd)
     EXPECT_EQ(ConnectionAnnouncement(true, 1), "Magnifier connected on COM1");
     EXPECT_EQ(ConnectionAnnouncement(true, 999), "Magnifier connected on COM999");
     EXPECT_EQ(ConnectionAnnouncement(false, 3), "Magnifier not found");
+    // What each hot key's action says, at both ends of the levels.
+    const char* const kSaid[kHotKeyCount][2] = {{"", ""},
+                                                {"Window", "Window"},
+                                                {"Lines", "Lines"},
+                                                {"Options", "Options"},
+                                                {"Position 0", "Position 255"},
+                                                {"Position 0", "Position 255"},
+                                                {"Width 0", "Width 255"},
+                                                {"Width 0", "Width 255"}};
+    for (int i = 0; i < kHotKeyCount; ++i) {
+        EXPECT_EQ(HotKeyAnnouncement(g_hotKeyActions[i], 0), kSaid[i][0]);
+        EXPECT_EQ(HotKeyAnnouncement(g_hotKeyActions[i], 255), kSaid[i][1]);
+    }
 }
 
 TEST(PanelDebugLabel, WhileNoneAnswersThePortsReasonsTakeTurnsForAbout2s) {

@@ -624,6 +624,27 @@ TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeO
     EXPECT_EQ(Raised(EVENT_SYSTEM_ALERT, hWarning), 1u) << "the one warning";
 }
 
+// A hot key says what it did while a screen reader runs, and only then.
+TEST_F(Panel, HotKeysSayWhatTheyDidWhileAScreenReaderRuns) {
+    std::vector<std::string> said;
+    SetAnnotationFunction([&](HWND, Annotation what, const std::string& strText) {
+        if (what == Annotation::Notification) {
+            said.push_back(strText);
+        }
+        return true;
+    });
+    Open();
+    for (bool bRunning : {true, false}) {
+        SetScreenReaderOverride(bRunning);
+        for (UINT nId : {HOTKEY_POSUP, HOTKEY_WINDOW, HOTKEY_POPUP}) {
+            m_panel.SendMessage(WM_HOTKEY, nId, MAKELPARAM(MOD_CONTROL, VK_F5 + nId - 100));
+        }
+    }
+    SetScreenReaderOverride(std::nullopt);
+    SetAnnotationFunction(nullptr);
+    EXPECT_EQ(said, (std::vector<std::string>{"Position 64", "Window"}));
+}
+
 // The buttons' clicks the panel hears.
 LRESULT CALLBACK KeepClicks(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                             DWORD_PTR pClicks) {
