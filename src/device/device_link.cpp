@@ -112,15 +112,18 @@ const CDeviceLink::Flag& CDeviceLink::PendingFlag(LinkButton button) const {
     return const_cast<CDeviceLink*>(this)->PendingFlag(button);
 }
 
-CDeviceLink::Ticket CDeviceLink::PressButton(LinkButton button) {
-    Flag& pending = PendingFlag(button);
+bool CDeviceLink::AddPress(Flag& pending) {
     std::uint8_t nWaiting = pending;
     do {
         if (nWaiting >= kMaxPendingPresses) {
-            return 0;
+            return false;
         }
     } while (!pending.compare_exchange_weak(nWaiting, static_cast<std::uint8_t>(nWaiting + 1)));
-    return Wake();
+    return true;
+}
+
+CDeviceLink::Ticket CDeviceLink::PressButton(LinkButton button) {
+    return AddPress(PendingFlag(button)) ? Wake() : 0;
 }
 
 void CDeviceLink::SetPortChoice(int nPort) {
@@ -412,11 +415,7 @@ bool CDeviceLink::SendButtonPress(char chButton, Flag* pPending) {
         // the next probe that gets through, on this port or the next one
         // found. What the link cannot know: whether the magnifier saw the
         // bytes the driver did take, or acts on a cut command.
-        nWaiting = *pPending;
-        while (
-            nWaiting < kMaxPendingPresses &&
-            !pPending->compare_exchange_weak(nWaiting, static_cast<std::uint8_t>(nWaiting + 1))) {
-        }
+        AddPress(*pPending);
         m_bWriteFailed = true;
         m_nSentPosition = -1;
         m_nSentWidth = -1;

@@ -100,8 +100,7 @@ class CDeviceLink {
     bool IsConnected() const { return m_bConnected != 0; }
     // True from the thread's start until its very last step.
     bool IsRunning() const { return m_bRunning != 0; }
-    // Presses of the button that wait in the record to be sent.
-    int PendingPresses(LinkButton button) const { return PendingFlag(button); }
+    // A press of the button waits in the record to be sent.
     bool IsPending(LinkButton button) const { return PendingFlag(button) != 0; }
     // True once every request up to nTicket is on the wire: the presses with
     // the levels that follow them, and levels as new as those asked for.
@@ -160,6 +159,8 @@ class CDeviceLink {
     enum class WakeOn { Nothing, Stop, Rescan, Request };
 
     // Protocol.
+    // Counts one more press in pending, unless kMaxPendingPresses wait.
+    static bool AddPress(Flag& pending);
     // Sends one of the presses waiting in *pPending, followed by both levels.
     bool SendButtonPress(char chButton, Flag* pPending);
     bool SendLevel(bool bPosition);

@@ -66,7 +66,7 @@ void CHotKeySettings::UnregisterAll() {
     if (!m_pOwner) {
         return;
     }
-    for (int nId = HOTKEY_POPUP; nId <= HOTKEY_WIDTHUP; ++nId) {
-        ::UnregisterHotKey(OwnerHwnd(m_pOwner), nId);
+    for (const HotKeyAction& action : g_hotKeyActions) {
+        ::UnregisterHotKey(OwnerHwnd(m_pOwner), action.nId);
     }
 }

@@ -3,14 +3,14 @@
 #include <algorithm>
 
 bool CHotKeyStrokes::Press(int nId, unsigned nVirtKey, std::int64_t nNowMs) {
-    const int nIndex = nId - HOTKEY_POPUP;
-    if (nIndex < 0 || nIndex >= kHotKeyCount) {
+    const HotKeyAction* pAction = ActionOfHotKey(nId);
+    if (pAction == nullptr) {
         return false;
     }
-    if (g_hotKeyActions[nIndex].bRepeatsWhileHeld) {
+    if (pAction->bRepeatsWhileHeld) {
         return true;
     }
-    Held& held = m_held[static_cast<std::size_t>(nIndex)];
+    Held& held = m_held[static_cast<std::size_t>(pAction - g_hotKeyActions)];
     if (held.nKey != 0) {
         return false;  // a repeat of the stroke that acted
     }

@@ -10,6 +10,9 @@
 #include "base/utf16.h"
 #include "framework/window_dpi.h"
 
+// A port the settings may store is one the system may name.
+static_assert(kMaxPortNumber == CComPort::kMaxPort);
+
 CConnectionDlg::CConnectionDlg(CWnd* pParent, LinesFn lines, PortsFn ports)
     : CDialog(IDD, pParent), m_lines(std::move(lines)), m_ports(std::move(ports)) {
     if (!m_lines) {

@@ -31,11 +31,10 @@ enum : int {
     SCROLL_ENDSCROLL = 8,
 };
 
-// The range of the POSITION and WIDTH bars, their value at start, and the
-// step of a click in the page area.
+// The range of the POSITION and WIDTH bars and the step of a click in the
+// page area (where they start is the settings' kStartLevel).
 constexpr int LEVEL_MIN = 0;
 constexpr int LEVEL_MAX = 255;
-constexpr int LEVEL_START = 63;
 constexpr int LEVEL_PAGE = 8;
 
 // Where the scroll code nCode moves a bar that stands at nPos in the range
