@@ -68,6 +68,8 @@ TEST(HotKeyStrokes, FourActOncePerStrokeAndTheLevelStepsAtEveryRepeat) {
     // Held 1.5 s: the press and 21 repeats. Then up for one look (Wine's copy
     // of the keys still has it up after the next press) and held as long.
     for (const HotKeyAction& action : g_hotKeyActions) {
+        // The level steps repeat; the panel and the buttons, which cycle modes, do not.
+        EXPECT_EQ(action.bRepeatsWhileHeld, action.kind == ActionKind::Step) << action.nId;
         const int nId = action.nId, nHeld = action.bRepeatsWhileHeld ? 22 : 1;
         const unsigned nKey = 0x75;  // F6
         EXPECT_EQ(Acts({{nId, nKey, 0, 1500}})[nId], nHeld) << "held, hot key " << nId;
