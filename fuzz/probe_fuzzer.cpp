@@ -1,5 +1,5 @@
 // Fuzzes the probe: whatever bytes arrive, in whatever pieces and moments, it
-// connects only when one read of the queued bytes is exactly the 7-byte answer,
+// connects only when what has come as the 7th byte arrives is exactly the answer,
 // and the debug line fits its 50 bytes ("..." in the reply) with its verdict.
 // Input: byte 0 flags (bit 0: was connected, bits 1-2: port - 1), bytes 1-3
 // unused; [length lo][length hi][bytes] queued before the probe; then pieces
@@ -19,27 +19,25 @@ bool IsAnswer(const std::string& s) {
 }
 
 // What the probe must conclude: the bytes queued before it are discarded (1000 at
-// most); every 10 ms from 10 to 190 it takes up to 40 bytes when 7 or more wait;
-// after 200 ms it takes what waits.
+// most); it takes up to 40 bytes as the 7th comes, within 200 ms, or else what
+// came by then.
 bool Predict(const std::string& stale, const FakeSerialLine::Reply& reply, int& nMs,
              std::string& text) {
     std::string queued = stale.substr(std::min<std::size_t>(stale.size(), 1000));
     std::size_t next = 0;
-    for (nMs = 10; nMs <= 200; nMs += 10) {
+    nMs = 0;
+    for (;;) {
         for (; next < reply.size() && reply[next].nDelayMs <= nMs; ++next) {
             queued += reply[next].bytes;
         }
-        if (queued.size() >= 7 || (nMs == 200 && !queued.empty())) {
-            text = queued.substr(0, 40);
-            text = text.substr(0, text.find('\0'));
-            queued.erase(0, 40);
-            if (nMs < 200 && IsAnswer(text)) {
-                return true;
-            }
+        if (queued.size() >= 7 || nMs == 200) {
+            break;
         }
+        nMs = next < reply.size() ? std::min(reply[next].nDelayMs, 200) : 200;
     }
-    nMs = 200;
-    return false;
+    text = queued.substr(0, 40);
+    text = text.substr(0, text.find('\0'));
+    return IsAnswer(text);
 }
 
 }  // namespace

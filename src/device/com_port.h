@@ -1,6 +1,7 @@
 // The serial line to the magnifier: one numbered port, fixed line settings
-// (8 data bits, no parity, one stop bit, DTR and RTS on, no flow control), reads that take only
-// what is already queued, and writes of one request per command with a bounded wait.
+// (8 data bits, no parity, one stop bit, DTR and RTS on, no flow control),
+// reads that take what is already queued or wait for a count of bytes, and
+// writes of one request per command with a bounded wait.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +55,14 @@ class ISerialPort {
     // Takes up to nLimit of the bytes already queued, never waiting for more.
     // Returns how many were placed in pBuffer, 0 when none (or on an error).
     virtual int ReadAvailable(std::uint8_t* pBuffer, int nLimit) = 0;
+    // Takes up to nLimit bytes once nWanted of them have come, with whatever
+    // else is queued by then; or what has come when nWithinMs have passed, or
+    // at once after StopWaits. It returns as the nWanted-th byte arrives, on
+    // the line's own timing. Returns how many were placed in pBuffer.
+    virtual int ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) = 0;
+    // From any thread: ends a ReadWithin under way, and every later one
+    // takes only what is queued. For the end of the program: not undone.
+    virtual void StopWaits() = 0;
     virtual bool IsOpen() const = 0;
 };
 
@@ -82,6 +91,8 @@ class CComPort final : public ISerialPort {
     bool LastWriteWhole() const override { return m_bLastWriteWhole; }
     int GetInputCount() override;
     int ReadAvailable(std::uint8_t* pBuffer, int nLimit) override;
+    int ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) override;
+    void StopWaits() override;
     bool IsOpen() const override;
 
     // The system's name for port nPort: "COM3", or "\\.\COM12" above 9 on

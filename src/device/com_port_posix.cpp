@@ -8,7 +8,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -52,12 +54,23 @@ speed_t BaudConstant(int nBaud) {
 
 struct CComPort::Platform {
     int fd = -1;
+    // StopWaits writes into this pipe; a waiting read polls its other end.
+    int stopPipe[2] = {-1, -1};
 };
 
-CComPort::CComPort() : m_p(std::make_unique<Platform>()) {}
+CComPort::CComPort() : m_p(std::make_unique<Platform>()) {
+    if (::pipe2(m_p->stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        m_p->stopPipe[0] = m_p->stopPipe[1] = -1;  // reads then wait without a way to stop them
+    }
+}
 
 CComPort::~CComPort() {
     Close();
+    for (int fd : m_p->stopPipe) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 std::string CComPort::PortName(int nPort) {
@@ -221,5 +234,39 @@ int CComPort::ReadAvailable(std::uint8_t* pBuffer, int nLimit) {
             continue;
         }
         return n > 0 ? static_cast<int>(n) : 0;
+    }
+}
+
+int CComPort::ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) {
+    if (!IsOpen() || nLimit <= 0) {
+        return 0;
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nWithinMs);
+    int nDone = 0;
+    for (;;) {
+        nDone += ReadAvailable(pBuffer + nDone, nLimit - nDone);
+        const auto nLeft =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (nDone >= nWanted || nDone >= nLimit || nLeft <= 0) {
+            return nDone;
+        }
+        // Woken by each byte as it comes, by the stop, or at the deadline.
+        pollfd pfds[2] = {{m_p->fd, POLLIN, 0}, {m_p->stopPipe[0], POLLIN, 0}};
+        const int nReady = ::poll(pfds, 2, static_cast<int>(nLeft));
+        if (nReady < 0 && errno != EINTR) {
+            return nDone;
+        }
+        if ((pfds[1].revents & POLLIN) || (pfds[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            // Stopped, or the device is gone: what has come is all there is.
+            return nDone + ReadAvailable(pBuffer + nDone, nLimit - nDone);
+        }
+    }
+}
+
+void CComPort::StopWaits() {
+    if (m_p->stopPipe[1] >= 0) {
+        const char chStop = 1;
+        (void)!::write(m_p->stopPipe[1], &chStop, 1);  // one byte keeps every later poll woken
     }
 }

@@ -26,6 +26,11 @@ struct CComPort::Platform {
     CHandle evWrite;
     OVERLAPPED ovRead = {};   // with evRead's event
     OVERLAPPED ovWrite = {};  // with evWrite's event
+    // Set by StopWaits, for the port's whole life: kept across opens.
+    CHandle evStop{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    // The total read time the driver's timeouts now give, 0 while a read
+    // takes only what is queued.
+    DWORD dwReadWithinMs = 0;
 
     void CloseAll() {
         evRead.Close();
@@ -33,6 +38,7 @@ struct CComPort::Platform {
         hComm.Close();
         ovRead = OVERLAPPED{};
         ovWrite = OVERLAPPED{};
+        dwReadWithinMs = 0;
     }
 
     // The requests' events carry their low bit set, which tells the system
@@ -48,12 +54,15 @@ struct CComPort::Platform {
     }
 
     // Collects the outcome of an overlapped request on ov. A request still
-    // pending when its wait ran out is cancelled and then waited for, so the
-    // record is the caller's again before it is used for the next request.
-    // Returns the number of bytes the request actually transferred.
-    DWORD Finish(OVERLAPPED& ov, DWORD dwWaitMs) {
+    // pending when its wait ran out, or when hAlso was set, is cancelled and
+    // then waited for, so the record is the caller's again before it is used
+    // for the next request. Returns the number of bytes the request actually
+    // transferred.
+    DWORD Finish(OVERLAPPED& ov, DWORD dwWaitMs, HANDLE hAlso = nullptr) {
         DWORD dwDone = 0;
-        if (::WaitForSingleObject(EventOf(ov), dwWaitMs) == WAIT_OBJECT_0) {
+        const HANDLE waits[] = {EventOf(ov), hAlso};
+        if (::WaitForMultipleObjects(hAlso != nullptr ? 2 : 1, waits, FALSE, dwWaitMs) ==
+            WAIT_OBJECT_0) {
             if (!::GetOverlappedResult(hComm.Get(), &ov, &dwDone, FALSE)) {
                 dwDone = 0;
             }
@@ -283,4 +292,50 @@ int CComPort::ReadAvailable(std::uint8_t* pBuffer, int nLimit) {
         dwDone = m_p->Finish(m_p->ovRead, kReadWaitMs);
     }
     return dwDone > dwWant ? static_cast<int>(dwWant) : static_cast<int>(dwDone);
+}
+
+int CComPort::ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) {
+    if (!IsOpen() || pBuffer == nullptr || nLimit <= 0) {
+        return 0;
+    }
+    const DWORD dwWant = static_cast<DWORD>(std::clamp(nWanted, 1, nLimit));
+    const bool bStopped = ::WaitForSingleObject(m_p->evStop.Get(), 0) == WAIT_OBJECT_0;
+    if (nWithinMs <= 0 || bStopped || static_cast<DWORD>(GetInputCount()) >= dwWant) {
+        return ReadAvailable(pBuffer, nLimit);
+    }
+    // The driver completes the read as its last byte arrives, or at the total
+    // time with what came. Reads of what is queued are the same under this
+    // setting, so it stays until another time is asked for.
+    if (m_p->dwReadWithinMs != static_cast<DWORD>(nWithinMs)) {
+        COMMTIMEOUTS timeouts = {};
+        if (!::GetCommTimeouts(m_p->hComm.Get(), &timeouts)) {
+            return ReadAvailable(pBuffer, nLimit);
+        }
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(nWithinMs);
+        if (!::SetCommTimeouts(m_p->hComm.Get(), &timeouts)) {
+            return ReadAvailable(pBuffer, nLimit);
+        }
+        m_p->dwReadWithinMs = static_cast<DWORD>(nWithinMs);
+    }
+    DWORD dwDone = 0;
+    if (::ReadFile(m_p->hComm.Get(), pBuffer, dwWant, nullptr, &m_p->ovRead)) {
+        if (!::GetOverlappedResult(m_p->hComm.Get(), &m_p->ovRead, &dwDone, FALSE)) {
+            dwDone = 0;
+        }
+    } else if (::GetLastError() == ERROR_IO_PENDING) {
+        // Wine ends a read that timed out with nothing as failed; Windows as done with 0 bytes.
+        dwDone = m_p->Finish(m_p->ovRead, static_cast<DWORD>(nWithinMs) + kReadWaitMs,
+                             m_p->evStop.Get());
+    }
+    int nDone = static_cast<int>(std::min(dwDone, dwWant));
+    if (nDone == static_cast<int>(dwWant)) {
+        nDone += ReadAvailable(pBuffer + nDone, nLimit - nDone);  // what else has come meanwhile
+    }
+    return nDone;
+}
+
+void CComPort::StopWaits() {
+    ::SetEvent(m_p->evStop.Get());
 }

@@ -11,8 +11,7 @@ namespace {
 constexpr int kStartMs = 500;          // pause before the first scan
 constexpr int kBetweenScansMs = 1000;  // pause after a scan in which nothing answered
 constexpr int kAfterPortMs = 100;      // pause after a port attempt that failed, and on connecting
-constexpr int kProbeStepMs = 10;       // the probe looks for its answer in 10 ms steps
-constexpr int kProbeLimitMs = 200;     // and gives up after 200 ms
+constexpr int kProbeLimitMs = 200;     // the probe's answer must be whole within 200 ms
 constexpr int kLostExtraMs = 1000;     // extra pause after a failed keep-alive probe
 constexpr int kAnswerLength = 7;
 
@@ -150,6 +149,7 @@ void CDeviceLink::RequestStop() {
         m_bStopRequest = 1;
     }
     m_lock.NotifyOne();
+    SerialPort().StopWaits();  // a probe waiting for its answer ends now
 }
 
 void CDeviceLink::SetChangeNotify(NotifyFn fnNotify) {
@@ -304,56 +304,34 @@ bool CDeviceLink::CheckDevice() {
     // A probe whose bytes did not all go out is still waited for: it fails in
     // its 200 ms, which keeps the loss of a stuck line to the designed pace.
     m_bWriteFailed = !SendCommand("?");
-    // The steps end early only for a stop: the program is ending, and what
-    // the answer would have been no longer matters.
-    const auto step = [this] {
-        WaitUntil(Now() + kProbeStepMs, WakeOn::Stop);
-        return m_bStopRequest == 0;
-    };
-    if (!step()) {
+    const std::int64_t nSentAt = Now();
+    // The read returns as the answer's last byte comes over the line (with
+    // whatever else has come by then), or with what came in the 200 ms. Only
+    // a stop ends it sooner: the program is ending, and what the answer would
+    // have been no longer matters.
+    char szReply[kReplyLimit + 1] = {};
+    int nRead = SerialPort().ReadWithin(reinterpret_cast<std::uint8_t*>(szReply), kAnswerLength,
+                                        kReplyLimit, kProbeLimitMs);
+    if (m_bStopRequest != 0) {
         return false;
     }
-    m_nReplyMs = kProbeStepMs;
-    int nSteps = kProbeStepMs;
-    char szReply[kReplyLimit + 1] = {};
-    int nReplyBytes = 0;  // of the last read, NULs included
-
-    // Reads the queued bytes (at most 40) into szReply as a NUL-terminated text.
-    auto readReply = [&] {
-        int nRead =
-            SerialPort().ReadAvailable(reinterpret_cast<std::uint8_t*>(szReply), kReplyLimit);
-        if (nRead < 0 || nRead > kReplyLimit) {
-            nRead = 0;
-        }
-        szReply[nRead] = '\0';
-        nReplyBytes = nRead;
-    };
-
-    while (nSteps < kProbeLimitMs) {
-        if (SerialPort().GetInputCount() >= kAnswerLength) {
-            readReply();
-            if (IsProbeAnswer(szReply)) {
-                m_bWriteFailed = false;
-                WriteDebugLine(szReply, "ok");
-                NotePort(m_nPort, "connected");
-                return true;
-            }
-        }
-        if (!step()) {
-            return false;
-        }
-        m_nReplyMs += kProbeStepMs;
-        nSteps += kProbeStepMs;
+    if (nRead < 0 || nRead > kReplyLimit) {
+        nRead = 0;
     }
-    if (SerialPort().GetInputCount() > 0) {
-        readReply();
+    szReply[nRead] = '\0';
+    m_nReplyMs = static_cast<int>(std::min<std::int64_t>(Now() - nSentAt, kProbeLimitMs));
+    if (IsProbeAnswer(szReply)) {
+        m_bWriteFailed = false;
+        WriteDebugLine(szReply, "ok");
+        NotePort(m_nPort, "connected");
+        return true;
     }
     WriteDebugLine(szReply, "bad");
-    if (nReplyBytes == 0) {
+    if (nRead == 0) {
         NotePort(m_nPort, "no answer");
     } else {
         std::string strReason = "wrong answer";
-        for (int i = 0; i < nReplyBytes; ++i) {
+        for (int i = 0; i < nRead; ++i) {  // NULs included
             char szHex[4];
             std::snprintf(szHex, sizeof szHex, " %02X", static_cast<unsigned char>(szReply[i]));
             strReason += szHex;

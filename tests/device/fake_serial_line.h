@@ -1,6 +1,7 @@
 // A simulated serial line in virtual time (moved by Advance, from the link's
 // injected sleep): numbered ports, each missing, busy, denied, a scripted
-// magnifier, or stuck (it opens but stops taking bytes). What a device heard is
+// magnifier, or stuck (it opens but stops taking bytes). A read that waits
+// for bytes ends as the last one it waits for arrives. What a device heard is
 // kept as whole lines; a line cut short is dropped when the port opens again.
 #pragma once
 
@@ -140,6 +141,28 @@ class FakeSerialLine final : public ISerialPort {
         }
         return nTake;
     }
+    // A wait lets virtual time pass to nUntil, or less once fnWoken holds
+    // (VirtualLink runs the script meanwhile); without one the clock jumps.
+    std::function<void(std::int64_t nUntil, const std::function<bool()>& fnWoken)> waitFor;
+    int ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) override {
+        const std::int64_t nDeadline = m_nNow + nWithinMs;
+        while (!m_bStopped && Visible() < nWanted && m_nNow < nDeadline) {
+            // Woken as the nWanted-th byte arrives, as a driver's read completes.
+            const auto& in = m_ports[m_nOpen].in;
+            std::int64_t nUntil = nDeadline;
+            if (static_cast<int>(in.size()) >= nWanted && nWanted > 0) {
+                const std::int64_t nArrival = std::next(in.begin(), nWanted - 1)->first;
+                nUntil = nArrival > m_nNow ? std::min(nArrival, nDeadline) : nDeadline;
+            }
+            if (waitFor) {
+                waitFor(nUntil, [this] { return m_bStopped; });
+            } else {
+                m_nNow = nUntil;
+            }
+        }
+        return ReadAvailable(pBuffer, nLimit);
+    }
+    void StopWaits() override { m_bStopped = true; }
     bool IsOpen() const override { return m_nOpen != 0; }
 
   private:
@@ -177,6 +200,7 @@ class FakeSerialLine final : public ISerialPort {
     std::map<int, Port> m_ports;
     int m_nOpen = 0;
     bool m_bWhole = true;
+    bool m_bStopped = false;
     PortOpenFailure m_openFailure = PortOpenFailure::None;
 };
 
@@ -187,22 +211,22 @@ class VirtualLink {
   public:
     FakeSerialLine line;
     CDeviceLink link;
-    std::vector<std::int64_t> waitsAt;  // every wait's start
+    std::vector<std::int64_t> waitsAt;  // every wait's start, the reads' too
 
     VirtualLink() {
         link.UsePort(&line);
         link.UsePortList([] { return std::vector<ListedPort>{}; });  // not the machine's
-        link.UseClock(
-            [this] { return line.Now(); },
-            [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {
-                waitsAt.push_back(line.Now());
-                for (RunDueActions(); line.Now() < nUntil && !fnWoken(); RunDueActions()) {
-                    line.Advance(static_cast<int>(std::min(nUntil, NextAction()) - line.Now()));
-                }
-                if (line.Now() > 60000) {
-                    throw std::runtime_error("the link did not stop when asked");
-                }
-            });
+        const auto wait = [this](std::int64_t nUntil, const std::function<bool()>& fnWoken) {
+            waitsAt.push_back(line.Now());
+            for (RunDueActions(); line.Now() < nUntil && !fnWoken(); RunDueActions()) {
+                line.Advance(static_cast<int>(std::min(nUntil, NextAction()) - line.Now()));
+            }
+            if (line.Now() > 60000) {
+                throw std::runtime_error("the link did not stop when asked");
+            }
+        };
+        link.UseClock([this] { return line.Now(); }, wait);
+        line.waitFor = wait;
     }
 
     // Runs fnAction at nAt, or at once when the link is busy then.

@@ -31,7 +31,8 @@ TEST(Link, OnlyAWholeTimelyAnswerConnects) {
         {"a comma", FakeSerialLine::Answer("V1,23\r\n"), false, ""},
         {"a NUL", FakeSerialLine::Answer(std::string("V\0.23\r\n", 7)), false, ""},
         {"8 bytes", FakeSerialLine::Answer("V1.23\r\nX"), false, ""},
-        {"199 ms late", FakeSerialLine::Answer(kAnswer, 199), false, ""},
+        {"whole at 200 ms", {{0, "V1.23\r"}, {200, "\n"}}, true, ""},
+        {"201 ms late", FakeSerialLine::Answer(kAnswer, 201), false, ""},
         {"none", {}, false, ""},
     };
     for (const Case& c : cases) {
@@ -104,7 +105,7 @@ TEST(Link, PressesAndLevelsOnTheWire) {
     };
     for (const Case& c : cases) {
         VirtualLink v;
-        v.line.SetDevice(1, FakeSerialLine::Answer());
+        v.line.SetDevice(1, FakeSerialLine::Answer("V1.23\r\n", 10));
         v.At(c.nAt, [&] { c.act(v); });
         v.RunUntil(2500);
         EXPECT_EQ(v.line.Lines(c.nAt, false), c.expected) << c.pszName;
@@ -246,12 +247,13 @@ TEST(Link, ANewPortChoiceTakesEffectAtOnce) {
 }
 
 // While connected and idle the link sleeps from one keep-alive to the next,
-// a second apart; a stop wakes it from that sleep, from the start pause and
+// a second apart, and once for the answer, which comes whole 11 ms after the
+// probe as on a 9600-baud line; a stop wakes it from that sleep, from the start pause and
 // from the pause between scans at once, and a stop asked before the thread
 // runs ends it without a scan.
 TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
     VirtualLink idle;
-    idle.line.SetDevice(1, FakeSerialLine::Answer());
+    idle.line.SetDevice(1, FakeSerialLine::Answer("V1.23\r\n", 11));
     idle.RunUntil(6000);
     std::vector<std::int64_t> probes;
     for (const auto& l : idle.line.heard) {
@@ -261,7 +263,7 @@ TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
     }
     ASSERT_GE(probes.size(), 5u) << "keep-alives while idle";
     for (std::size_t i = 2; i < probes.size(); ++i) {
-        EXPECT_EQ(probes[i] - probes[i - 1], 1010) << "keep-alive " << i;
+        EXPECT_EQ(probes[i] - probes[i - 1], 1011) << "keep-alive " << i;
     }
     const auto nWaits = std::count_if(idle.waitsAt.begin(), idle.waitsAt.end(),
                                       [&](auto t) { return t >= probes[1] && t < 6000; });
@@ -269,14 +271,14 @@ TEST(Link, IdleItWakesOnlyForTheKeepAliveAndAStopEndsItAtOnce) {
 
     // COM2 is silent (its probe from 600 to 800 ms); the magnifier on COM1
     // or COM3, the one on COM3 unplugged at 2500 ms (its failed keep-alive
-    // ends at 3320 ms, the pause after it at 4320 ms).
+    // ends about 3200 ms, the pause after it a second later).
     struct Case {
         const char* pszName;
         int nDevicePort;
         std::int64_t nStopAt;
     } cases[] = {{"before the thread runs", 0, 0},
                  {"in the start pause", 0, 200},
-                 {"in a probe's steps", 0, 655},
+                 {"while a probe waits for its answer", 0, 655},
                  {"in the pause after a port", 0, 850},
                  {"between scans", 0, 1500},
                  {"connected and idle", 1, 3000},

@@ -66,10 +66,14 @@ int Write(CComPort& port, const std::string& str) {
                            static_cast<int>(str.size()));
 }
 
-std::string Read(CComPort& port, int nLimit) {
+// What is queued, up to nLimit; or, with nWithinMs, what has come once the
+// probe's 7 bytes have or the time is over.
+std::string Read(CComPort& port, int nLimit, int nWithinMs = -1) {
     std::string str(static_cast<std::size_t>(nLimit), '\0');
-    str.resize(static_cast<std::size_t>(
-        port.ReadAvailable(reinterpret_cast<std::uint8_t*>(str.data()), nLimit)));
+    auto* pBuffer = reinterpret_cast<std::uint8_t*>(str.data());
+    str.resize(static_cast<std::size_t>(nWithinMs < 0
+                                            ? port.ReadAvailable(pBuffer, nLimit)
+                                            : port.ReadWithin(pBuffer, 7, nLimit, nWithinMs)));
     return str;
 }
 
@@ -110,6 +114,15 @@ TEST(SerialPort, OpensOnlyWhatIsThereExchangesBytesAndSetsItsOwnLine) {
     EXPECT_EQ(Read(port, 3), "V1.");
     EXPECT_EQ(Read(port, 40), "23\r\n");
     EXPECT_EQ(Read(port, 40), "");
+    // Waited for: whole; nothing when nothing comes; at once when stopped.
+    ASSERT_EQ(Write(port, "?\r\n"), 3);
+    EXPECT_EQ(Read(port, 40, 60000), "V1.23\r\n");
+    EXPECT_EQ(Read(port, 40, 50), "");
+    std::thread stopper([&port] { port.StopWaits(); });
+    const DWORD dwStart = ::GetTickCount();
+    EXPECT_EQ(Read(port, 40, 60000), "");
+    EXPECT_LT(::GetTickCount() - dwStart, 30000u) << "a stopped read waited its time out";
+    stopper.join();
 
     // Closed, left by another program at 7 data bits, even parity, two stop
     // bits, DSR-sensitive and stopping at errors, and opened again as after a
@@ -1026,6 +1039,8 @@ struct HangingPort : ISerialPort {
     int WriteBytes(const std::uint8_t*, int) override { return 0; }
     int GetInputCount() override { return 0; }
     int ReadAvailable(std::uint8_t*, int) override { return 0; }
+    int ReadWithin(std::uint8_t*, int, int, int) override { return 0; }
+    void StopWaits() override {}
     bool IsOpen() const override { return false; }
 };
 
