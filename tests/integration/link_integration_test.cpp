@@ -2,6 +2,9 @@
 // pseudo-terminals, in real time.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 
 #include "sim_process.h"
@@ -51,6 +54,51 @@ TEST(LinkIntegration, APressMadeOrCutShortAtAnUnplugGoesOutOnceAfterTheReplug) {
     const auto commands = magnifier.Commands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "BW"), 1);
     EXPECT_TRUE(runner.Stop());
+}
+
+// tavrel-sim --baud N (a standard rate) is a line as slow as a real one both ways: the probe
+// is logged when its last byte came, the answer ends 3 + 7 byte times after the write.
+TEST(LinkIntegration, SimulatorLineAtItsBaudRate) {
+    SimProcess sim;
+    // Each bad value, then a good one that the error stops before; a good one is given twice.
+    for (const char* value : {"0", "9601", "abc", "96OO", "-1200", "", "1200"}) {
+        const pid_t pid =
+            Spawn({TAVREL_SIM_PATH, "--link", sim.Dir() + "/bad", "--baud", value, "--baud=1200"},
+                  sim.Dir() + "/bad.err");
+        int status = -1;
+        if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10s)) {
+            kill(pid, SIGKILL);  // it took the value and runs
+            waitpid(pid, &status, 0);
+        }
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << value;
+        EXPECT_NE(ReadFile(sim.Dir() + "/bad.err").find("--baud"), std::string::npos) << value;
+    }
+    for (const long baud : {9600L, 1200L, 115200L, 0L}) {
+        SimProcess line(std::vector<std::string>(baud ? 1 : 0, "--baud=" + std::to_string(baud)));
+        const auto byteTime = std::chrono::nanoseconds(baud ? 10'000'000'000 / baud : 0);
+        MapPorts({line.LinkPath()});
+        CComPort port;
+        ASSERT_TRUE(port.Open(1, 9600));
+        const auto written = std::chrono::steady_clock::now();
+        ASSERT_EQ(port.WriteBytes(reinterpret_cast<const std::uint8_t*>("?\r\n"), 3), 3);
+        std::string answer;
+        int firstRead = 0;
+        while (answer.size() < 7 && WaitFor([&] { return port.GetInputCount() > 0; }, 5s)) {
+            std::uint8_t bytes[16];
+            const int n = port.ReadAvailable(bytes, 16);
+            firstRead = answer.empty() ? n : firstRead;
+            answer.append(bytes, bytes + n);
+        }
+        ASSERT_EQ(answer, "V1.23\r\n") << "the whole answer at " << baud;
+        EXPECT_GE(std::chrono::steady_clock::now() - written, 10 * byteTime - 100us) << baud;
+        // In pieces where gaps of 8 ms cannot be missed; unpaced, one write comes whole.
+        EXPECT_TRUE(baud > 1200 || (firstRead == 7) == !baud) << firstRead << " at " << baud;
+        const int probe = line.WaitForLine("?", 5s);
+        ASSERT_GE(probe, 0) << "the probe logged at " << baud;
+        const auto log = line.Log();  // "# clock MS" first: the log's time 0
+        const long lastByteMs = (written + 3 * byteTime).time_since_epoch() / 1ms;
+        EXPECT_GE(log[probe].ms, lastByteMs - std::stol(log[0].text.substr(8)) - 1) << baud;
+    }
 }
 
 }  // namespace

@@ -60,6 +60,20 @@ std::string ReadLinkTarget(const std::string& path) {
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
+// The line rates --baud takes, the usual ones of a PC's serial port.
+constexpr long kStandardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+// A line rate as --baud takes it: one of the standard rates written as
+// itself (no sign, blank or leading zero); 0 when it is not.
+long ParseBaud(const std::string& text) {
+    for (long baud : kStandardBauds) {
+        if (std::to_string(baud) == text) {
+            return baud;
+        }
+    }
+    return 0;
+}
+
 // Points path at target, replacing a symbolic link already there (atomically,
 // through a temporary link and a rename) but never any other file.
 bool MakeLink(const std::string& path, const std::string& target, std::string& error) {
@@ -119,7 +133,7 @@ std::string Magnifier::Describe() const {
 
 std::string UsageText() {
     return R"(Usage: tavrel-sim --link PATH [--log FILE] [--control FIFO] [--version TEXT]
-                  [--fault COMMAND]... [--help]
+                  [--baud N] [--fault COMMAND]... [--help]
 
 Simulates a Tavrel Plus magnifier on a pseudo-terminal. PATH becomes a
 symbolic link to the terminal (a stale link there is replaced; any other file
@@ -132,6 +146,11 @@ width, two lowercase hex digits). Only "?" is answered, by default "V1.23\r\n".
   --log FILE        event log (default: standard output)
   --control FIFO    create a named pipe there and read control commands from it
   --version TEXT    the probe answer, same as the control command "version TEXT"
+  --baud N          as slow as a serial line at N baud (1200, 2400, 4800, 9600,
+                    19200, 38400, 57600 or 115200), both ways: a byte takes 10
+                    bits / N to come over, a command is taken only once its last
+                    byte has come, and all output is paced (pace on) at that rate.
+                    Without it the host's bytes are taken at once, output unpaced.
   --fault COMMAND   apply a control command at start (may be repeated)
   --help            this text
 
@@ -140,8 +159,10 @@ command is logged as received without its CR LF (bytes outside printable ASCII,
 and the backslash, as \xHH). Other lines start with "#": "# ready PATH ->
 DEVICE", "# unplugged", "# replugged PATH", "# answer ...", "# state ...",
 "# error ...", and the other settings as they change. The first line,
-"# clock MS", gives time 0 on the system's monotonic clock. Bytes that do not end
-in CR LF within 1000 bytes are logged as "<ms> ! <bytes>" and dropped.
+"# clock MS", gives time 0 on the system's monotonic clock; "# baud N" follows
+it with --baud, and a command's time is then when its last byte came over. Bytes
+that do not end in CR LF within 1000 bytes are logged as "<ms> ! <bytes>" and
+dropped.
 
 Control commands (one per line; TEXT takes the escapes \r \n \t \\ \xHH):
   answer ok                  answer each "?" at once (default)
@@ -155,11 +176,15 @@ Control commands (one per line; TEXT takes the escapes \r \n \t \\ \xHH):
   chatter MS TEXT            send TEXT unasked MS ms after every answer
   chatter off                stop that
   flood RATE                 send digits unasked at RATE bytes per second (0 stops)
-  pace on|off                pace all output at 9600 baud (1.04 ms a byte)
+  pace on|off                pace all output at the line's rate (--baud; 9600 baud,
+                             1.04 ms a byte, without it)
   first on|off               log "# first byte" when a command's first byte arrives
+                             (with --baud: has come over the line)
   stall on|off               stop taking the host's bytes: its writes find no
                              room and never complete (kept across replugs)
-  unplug                     remove the link and close the terminal
+  unplug                     remove the link and close the terminal (a command cut
+                             short, and with --baud what is still on the line, is
+                             logged as "! <bytes>" and dropped)
   replug [PATH]              a new terminal linked at PATH (default: the last one)
   status                     log "# state window=N lines=N options=N position=N width=N"
   quit                       exit (as do SIGTERM and SIGINT)
@@ -179,6 +204,7 @@ ArgsResult ParseArguments(const std::vector<std::string>& args, Options& options
     options = Options{};
     bool haveLog = false;
     bool haveControl = false;
+    bool haveBaud = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -193,7 +219,7 @@ ArgsResult ParseArguments(const std::vector<std::string>& args, Options& options
             inlineValue = true;
         }
         if (name != "--link" && name != "--log" && name != "--control" && name != "--version" &&
-            name != "--fault") {
+            name != "--fault" && name != "--baud") {
             error = "unknown argument '" + args[i] + "'";
             return ArgsResult::Error;
         }
@@ -228,6 +254,19 @@ ArgsResult ParseArguments(const std::vector<std::string>& args, Options& options
             }
             haveControl = true;
             options.controlPath = value;
+        } else if (name == "--baud") {
+            if (haveBaud) {
+                error = "--baud given twice";
+                return ArgsResult::Error;
+            }
+            haveBaud = true;
+            options.baud = ParseBaud(value);
+            if (options.baud == 0) {
+                error = "--baud '" + value +
+                        "': not a line rate (1200, 2400, 4800, 9600, 19200, 38400, 57600, "
+                        "115200)";
+                return ArgsResult::Error;
+            }
         } else {
             std::string line = name == "--version" ? "version " + value : value;
             ControlCommand command;
@@ -250,6 +289,11 @@ Simulator::Simulator(Options options) : m_options(std::move(options)) {
     m_answer.kind = ControlCommand::Kind::Answer;
     m_answer.answer = AnswerMode::Ok;
     m_start = Clock::now();
+    if (m_options.baud > 0) {
+        m_pace = true;
+        m_byteTime =
+            std::chrono::nanoseconds((10'000'000'000 + m_options.baud / 2) / m_options.baud);
+    }
 }
 
 Simulator::~Simulator() {
@@ -314,6 +358,9 @@ bool Simulator::Start(std::string& error) {
     if (!Plug(m_options.linkPath, error)) {
         return false;
     }
+    if (m_options.baud > 0) {
+        Log("# baud " + std::to_string(m_options.baud));
+    }
     for (const std::string& line : m_options.startCommands) {
         ApplyControlLine(line);
     }
@@ -370,6 +417,8 @@ bool Simulator::Plug(const std::string& path, std::string& error) {
     m_linkPath = path;
     m_slaveName = name;
     m_hostInput.clear();
+    m_onLine.clear();
+    m_onLineLast = {};
     m_output.clear();
     m_outputBlocked = false;
     m_nextSlot = Clock::now();
@@ -398,10 +447,12 @@ bool Simulator::ApplyStall() {
 }
 
 void Simulator::Unplug() {
-    if (!m_hostInput.empty()) {
-        Log("! " + EscapeBytes(m_hostInput));  // a command cut short by the unplug
-        m_hostInput.clear();
+    // A command cut short by the unplug, with what was still on the line.
+    if (std::string rest = m_hostInput + m_onLine; !rest.empty()) {
+        Log("! " + EscapeBytes(rest));
     }
+    m_hostInput.clear();
+    m_onLine.clear();
     RemoveOwnLink();
     CloseFd(m_master);
     CloseFd(m_slave);
@@ -462,7 +513,7 @@ void Simulator::Execute(const ControlCommand& command) {
             break;
         case Kind::Pace:
             m_pace = command.on;
-            m_nextSlot = now;
+            m_nextSlot = now + m_byteTime;
             Log(command.on ? "# pace on" : "# pace off");
             break;
         case Kind::First:
@@ -480,6 +531,7 @@ void Simulator::Execute(const ControlCommand& command) {
                 Log("# error unplug: already unplugged");
                 break;
             }
+            ReceiveFromLine(now);
             HandleHostInput();  // commands that arrived before the unplug
             Unplug();
             break;
@@ -513,18 +565,54 @@ void Simulator::ReadHost() {
     char buffer[4096];
     // A bounded amount per turn, so that a flooding host cannot starve the rest.
     for (int turn = 0; turn < 16; ++turn) {
-        ssize_t n = read(m_master, buffer, sizeof buffer);
+        // With a line, what has come over it goes first; what is read now
+        // queues behind it. Only kMaxOnLine bytes are taken ahead of the
+        // line: beyond them the host's writes wait as they would for a UART.
+        Clock::time_point now = Clock::now();
+        ReceiveFromLine(now);
+        std::size_t room = m_options.baud > 0 ? kMaxOnLine - m_onLine.size() : sizeof buffer;
+        if (room == 0) {
+            return;
+        }
+        ssize_t n = read(m_master, buffer, std::min(room, sizeof buffer));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             return;
         }
-        if (m_logFirstByte && m_hostInput.empty()) {
-            Log("# first byte");  // of the command that follows, as it arrived
+        if (m_options.baud == 0) {
+            Received(std::string_view(buffer, static_cast<std::size_t>(n)));
+            continue;
         }
-        m_hostInput.append(buffer, static_cast<std::size_t>(n));
+        // Each byte comes a byte time after it was written or after the one
+        // before it, whichever is later. What is still on the line ends after
+        // now, so the bytes on it stay one byte time apart.
+        Clock::time_point first = std::max(now, m_onLineLast) + m_byteTime;
+        if (m_onLine.empty()) {
+            m_onLineNext = first;
+        }
+        m_onLine.append(buffer, static_cast<std::size_t>(n));
+        m_onLineLast = first + (n - 1) * m_byteTime;
     }
+}
+
+void Simulator::Received(std::string_view bytes) {
+    if (m_logFirstByte && m_hostInput.empty() && !bytes.empty()) {
+        Log("# first byte");  // of the command that follows, as it arrived
+    }
+    m_hostInput.append(bytes);
+}
+
+void Simulator::ReceiveFromLine(Clock::time_point now) {
+    if (m_onLine.empty() || now < m_onLineNext) {
+        return;
+    }
+    auto count = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(m_onLine.size()),
+                                          (now - m_onLineNext) / m_byteTime + 1);
+    Received(std::string_view(m_onLine).substr(0, static_cast<std::size_t>(count)));
+    m_onLine.erase(0, static_cast<std::size_t>(count));
+    m_onLineNext += count * m_byteTime;
 }
 
 void Simulator::HandleHostInput() {
@@ -645,7 +733,8 @@ void Simulator::Emit(std::string_view bytes) {
         return;
     }
     if (m_output.empty()) {
-        m_nextSlot = std::max(m_nextSlot, Clock::now());
+        // An idle line: the first byte is the host's once its 10 bits are over.
+        m_nextSlot = std::max(m_nextSlot, Clock::now() + m_byteTime);
     }
     m_output.append(bytes);
 }
@@ -685,7 +774,7 @@ void Simulator::PumpOutput(Clock::time_point now) {
         if (now < m_nextSlot) {
             return;
         }
-        auto slots = static_cast<std::size_t>((now - m_nextSlot) / kByteTime) + 1;
+        auto slots = static_cast<std::size_t>((now - m_nextSlot) / m_byteTime) + 1;
         count = std::min(count, slots);
     }
     ssize_t n = write(m_master, m_output.data(), count);
@@ -701,7 +790,7 @@ void Simulator::PumpOutput(Clock::time_point now) {
     }
     m_output.erase(0, static_cast<std::size_t>(n));
     if (m_pace) {
-        m_nextSlot += n * kByteTime;
+        m_nextSlot += n * m_byteTime;
     }
     if (static_cast<std::size_t>(n) < count) {
         m_outputBlocked = true;
@@ -718,6 +807,9 @@ Simulator::Clock::time_point Simulator::NextDeadline(Clock::time_point now) cons
     }
     if (m_pace && IsPlugged() && !m_output.empty() && !m_outputBlocked) {
         deadline = std::min(deadline, m_nextSlot);
+    }
+    if (!m_onLine.empty()) {
+        deadline = std::min(deadline, m_onLineNext);
     }
     return std::max(deadline, now);
 }
@@ -752,8 +844,10 @@ int Simulator::Run() {
         pollfd fds[2];
         nfds_t count = 0;
         if (IsPlugged()) {
-            fds[count++] = {m_master, static_cast<short>(POLLIN | (m_outputBlocked ? POLLOUT : 0)),
-                            0};
+            bool full = m_options.baud > 0 && m_onLine.size() >= kMaxOnLine;
+            fds[count++] = {
+                m_master, static_cast<short>((full ? 0 : POLLIN) | (m_outputBlocked ? POLLOUT : 0)),
+                0};
         }
         if (m_controlFd >= 0) {
             fds[count++] = {m_controlFd, POLLIN, 0};

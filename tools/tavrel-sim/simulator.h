@@ -5,11 +5,14 @@
 // keeps a small model of the magnifier's modes and levels, answers the probe
 // "?" as the control commands say (at once, late, in pieces, wrongly or not
 // at all), and can send bytes unasked, pace its output at 9600 baud and be
-// unplugged and plugged in again while it runs.
+// unplugged and plugged in again while it runs. With a line rate (--baud) it
+// is as slow as a real serial line both ways: it takes a command only once
+// the command's last byte has come over the line, and its answers take their
+// time to go back.
 //
 // One thread: a ppoll() loop over the pty master and the control FIFO, with
 // a deadline queue for late answers, answer pieces and chatter, and a tick
-// for the flood and for paced output.
+// for the flood, for paced output and for the host's bytes still on the line.
 #pragma once
 
 #include <chrono>
@@ -53,6 +56,7 @@ struct Options {
     std::string logPath;                     // empty: standard output
     std::string controlPath;                 // empty: no control FIFO
     std::vector<std::string> startCommands;  // --fault and --version, in order
+    long baud = 0;                           // the line's rate; 0: no line, no pacing
 };
 
 enum class ArgsResult { Run, Help, Error };
@@ -72,6 +76,7 @@ class Simulator {
     static constexpr std::size_t kMaxOutputQueue = 65536;  // bytes waiting for the host
     static constexpr std::size_t kFloodHeadroom = 4096;    // flood adds only below this
     static constexpr auto kByteTime = std::chrono::nanoseconds(1041667);  // 10 bits at 9600
+    static constexpr std::size_t kMaxOnLine = 4096;  // host bytes taken ahead of the line
     static constexpr auto kFloodTick = std::chrono::milliseconds(10);
 
     explicit Simulator(Options options);
@@ -105,6 +110,8 @@ class Simulator {
     void Execute(const ControlCommand& command);
 
     void ReadHost();
+    void Received(std::string_view bytes);
+    void ReceiveFromLine(Clock::time_point now);
     void HandleHostInput();
     void HandleHostCommand(const std::string& command);
     void Answer();
@@ -143,11 +150,18 @@ class Simulator {
     std::uint8_t m_floodByte = 0;
     bool m_pace = false;
     bool m_logFirstByte = false;
-    Clock::time_point m_nextSlot;  // earliest time of the next paced byte
+    std::chrono::nanoseconds m_byteTime = kByteTime;  // 10 bits at the line's rate
+    Clock::time_point m_nextSlot;  // when the next paced byte has gone over the line
     bool m_outputBlocked = false;  // the master refused bytes: wait for POLLOUT
     bool m_stall = false;          // the host's writes are held (stall on)
 
-    std::string m_hostInput;
+    // The host's bytes read from the terminal but still on the line (with
+    // --baud): m_onLine[0] is received at m_onLineNext, each next byte a
+    // byte time later, the last one at m_onLineLast.
+    std::string m_onLine;
+    Clock::time_point m_onLineNext;
+    Clock::time_point m_onLineLast;
+    std::string m_hostInput;  // received, not yet a whole command
     std::string m_controlInput;
     bool m_controlOverlong = false;
     std::string m_output;
