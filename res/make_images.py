@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes the program's pictures, byte for byte the same on every run.
 
-    make_images.py            writes icon/tavrel_remote.ico and bitmap/panel_background.bmp
+    make_images.py            writes icon/tavrel_remote.ico, icon/not_detected.ico and
+                              bitmap/panel_background.bmp
     make_images.py --check    exits 1 when a committed file differs from what this writes
-    make_images.py --png DIR  also writes PNG previews of the icon's images into DIR
+    make_images.py --png DIR  also writes PNG previews of the icons' images into DIR
 
 The icon (resource 128) is a magnifying glass over three lines of text: a
 black ring and handle, a yellow lens with dark text lines, all outlined in
@@ -11,8 +12,15 @@ white so that it stands out on dark and light task bars alike. It holds an
 image for each size Windows asks for at 100 % to 200 % scaling (small icons
 of 16, 20, 24 and 32 pixels, large ones of 32, 40, 48 and 64), each of 256
 colours (8 bits per pixel with a 256-entry palette and a 1-bit transparency
-mask), so that no size is a smaller or larger picture stretched. The panel's background (bitmap 141) is
-4 x 4 white pixels, 24 bits per pixel.
+mask), so that no size is a smaller or larger picture stretched.
+
+The notification area shows that icon while the magnifier answers, and the
+not-detected icon while it does not: the same glass with an empty grey lens
+and, over its handle, a red disc with a white cross, outlined in white. The
+two differ in shape (the disc, the cross, the missing lines), not only in
+colour, at 16 pixels too and on a high-contrast task bar of either colour.
+
+The panel's background (bitmap 141) is 4 x 4 white pixels, 24 bits per pixel.
 """
 import argparse
 import math
@@ -23,19 +31,22 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ICON_PATH = os.path.join(HERE, "icon", "tavrel_remote.ico")
+NOT_DETECTED_PATH = os.path.join(HERE, "icon", "not_detected.ico")
 BITMAP_PATH = os.path.join(HERE, "bitmap", "panel_background.bmp")
 # The icon's images, in the order of its directory: 32 and 16 first, as the
 # icon always had them, then the sizes of larger scales.
 ICON_SIZES = (32, 16, 64, 48, 40, 24, 20)
 
 # Palette indexes; the remaining entries of the 256 are black.
-TRANSPARENT, BLACK, WHITE, YELLOW, INK = 0, 1, 2, 3, 4
+TRANSPARENT, BLACK, WHITE, YELLOW, INK, GREY, RED = 0, 1, 2, 3, 4, 5, 6
 PALETTE = {
     TRANSPARENT: (0, 0, 0),
     BLACK: (0, 0, 0),
     WHITE: (255, 255, 255),
     YELLOW: (255, 221, 0),
     INK: (0, 0, 128),
+    GREY: (160, 160, 160),
+    RED: (204, 0, 0),
 }
 
 
@@ -45,7 +56,7 @@ def segment_distance(px, py, ax, ay, bx, by):
     return math.hypot(px - (ax + t * dx), py - (ay + t * dy))
 
 
-def draw_icon(size):
+def draw_icon(size, not_detected=False):
     """Rows of palette indexes, top row first, for a size x size image."""
     s = size / 32.0
     cx = cy = 12.5 * s
@@ -61,6 +72,10 @@ def draw_icon(size):
         lines = [(cy - 4.0 * s, 0.55), (cy, 0.55), (cy + 4.0 * s, 0.55)]
     else:
         lines = [(cy - 2.0, 0.55), (cy + 1.0, 0.55)]
+    # The not-detected badge: a disc over the handle's end, a cross in it.
+    br = max(4.5, 7.0 * s)
+    bx = by = math.floor(size - br - outline) + 0.5  # a pixel's centre: crisp diagonals
+    arm, stroke = br * 0.55, max(1.0, 1.4 * s)
     rows = []
     for y in range(size):
         row = []
@@ -68,7 +83,15 @@ def draw_icon(size):
             px, py = x + 0.5, y + 0.5
             d = math.hypot(px - cx, py - cy)
             dh = segment_distance(px, py, *handle)
-            if d < r_in:
+            db = math.hypot(px - bx, py - by)
+            if not_detected and db <= br + outline:
+                dx, dy = px - bx, py - by
+                cross = (max(abs(dx), abs(dy)) <= arm and
+                         min(abs(dx - dy), abs(dx + dy)) <= stroke)
+                row.append(WHITE if db > br or cross else RED)
+            elif not_detected and d < r_in:
+                row.append(GREY)
+            elif d < r_in:
                 ink = any(abs(py - ly) <= lh for ly, lh in lines) and d < r_in - 1.5 * s
                 row.append(INK if ink else YELLOW)
             elif d <= r_out or dh <= handle_half:
@@ -106,8 +129,8 @@ def icon_image(rows):
     return header + palette_bytes() + xor + bytes(mask)
 
 
-def make_icon():
-    images = [icon_image(draw_icon(size)) for size in ICON_SIZES]
+def make_icon(not_detected=False):
+    images = [icon_image(draw_icon(size, not_detected)) for size in ICON_SIZES]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for size, image in zip(ICON_SIZES, images):
@@ -152,7 +175,8 @@ def main():
     parser.add_argument("--png", metavar="DIR", help="also write PNG previews of the icon here")
     args = parser.parse_args()
 
-    files = {ICON_PATH: make_icon(), BITMAP_PATH: make_background()}
+    files = {ICON_PATH: make_icon(), NOT_DETECTED_PATH: make_icon(not_detected=True),
+             BITMAP_PATH: make_background()}
     if args.check:
         stale = []
         for path, data in files.items():
@@ -177,6 +201,8 @@ def main():
         for size in ICON_SIZES:
             with open(os.path.join(args.png, f"icon{size}.png"), "wb") as f:
                 f.write(png(draw_icon(size)))
+            with open(os.path.join(args.png, f"not_detected{size}.png"), "wb") as f:
+                f.write(png(draw_icon(size, not_detected=True)))
     return 0
 
 

@@ -18,8 +18,10 @@
 #define IDR_TRAY_MENU 130
 #define IDR_PANEL_MENU 131
 
-// Icon, bitmap and string.
+// Icons, bitmap and string. The notification area shows the program's icon
+// while the magnifier answers, the not-detected icon while it does not.
 #define IDI_TAVREL_REMOTE 128
+#define IDI_NOT_DETECTED 150
 #define IDB_PANEL_BACKGROUND 141
 #define IDS_ABOUTBOX 101
 

@@ -123,6 +123,11 @@ PanelSound SoundOfScroll(int nCode, int nPos, int nMin, int nMax) {
     }
 }
 
+std::string TrayTip(bool bConnected, int nPort) {
+    return std::string("QRV Remote - Right click on me!\n") +
+           (bConnected ? "ACTIVE Port " + std::to_string(nPort) : "Tavrel Plus Not Detected");
+}
+
 std::string ConnectionAnnouncement(bool bConnected, int nPort) {
     return bConnected ? "Magnifier connected on COM" + std::to_string(nPort)
                       : "Magnifier not found";

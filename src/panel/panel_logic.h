@@ -135,6 +135,10 @@ enum PanelSound : int {
 // are silent, so that a drag does not sound at every pixel.
 PanelSound SoundOfScroll(int nCode, int nPos, int nMin = LEVEL_MIN, int nMax = LEVEL_MAX);
 
+// The notification icon's tip: its first line always, and the link's state
+// as a second: "ACTIVE Port 3" while the magnifier answers on COM nPort,
+// "Tavrel Plus Not Detected" while none does.
+std::string TrayTip(bool bConnected, int nPort);
 // What a screen reader is told when the magnifier is found on COM nPort, or
 // lost: "Magnifier connected on COM3", "Magnifier not found".
 std::string ConnectionAnnouncement(bool bConnected, int nPort);

@@ -26,7 +26,6 @@ namespace {
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr const char* kInstanceName = "Tavrel Remote App";
-constexpr const char* kTrayTip = "QRV Remote - Right click on me!";
 
 HICON LoadProgramIcon() {
     return ::LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE));
@@ -300,11 +299,20 @@ void CRemotePanelDlg::NameForScreenReaders() {
 }
 
 void CRemotePanelDlg::SetUpTray() {
-    m_tray.CreateTrayIcon(
-        nullptr, kTrayCallback, kTrayTip,
-        CSystemTray::LoadIconForTray(ResourceModule(), MAKEINTRESOURCEA(IDI_TAVREL_REMOTE)),
-        kTrayId, FALSE);
+    // Not connected until the link says otherwise.
+    m_tray.CreateTrayIcon(nullptr, kTrayCallback, panel_logic::TrayTip(false, 0).c_str(),
+                          TrayIcon(false), kTrayId, FALSE);
     m_tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
+}
+
+HICON CRemotePanelDlg::TrayIcon(bool bConnected) {
+    return CSystemTray::LoadIconForTray(
+        ResourceModule(), MAKEINTRESOURCEA(bConnected ? IDI_TAVREL_REMOTE : IDI_NOT_DETECTED));
+}
+
+void CRemotePanelDlg::ShowTrayState(bool bConnected) {
+    m_tray.ChangeTrayIcon(TrayIcon(bConnected),
+                          panel_logic::TrayTip(bConnected, g_deviceLink.CurrentPort()).c_str());
 }
 
 void CRemotePanelDlg::StoreLevels() {
@@ -654,7 +662,7 @@ void CRemotePanelDlg::RefreshStatus() {
     m_nShownStatus = nStatus;
     m_strShownStatus = strStatus;
     ShowStatusLook(nStatus);
-    AnnounceConnection(nStatus == LINK_CONNECTED);
+    ShowConnected(nStatus == LINK_CONNECTED);
     if (nStatus == LINK_CONNECTED && g_deviceLink.RememberedPort() != g_options.m_nLastPort) {
         // Tried first at the next start and after a loss.
         g_options.m_nLastPort = g_deviceLink.RememberedPort();
@@ -662,13 +670,15 @@ void CRemotePanelDlg::RefreshStatus() {
     }
 }
 
-void CRemotePanelDlg::AnnounceConnection(bool bConnected) {
-    // Only a real change is told: the label repaints at every port tried
-    // while searching, which says nothing new.
-    if (bConnected == m_bAnnouncedConnected) {
+void CRemotePanelDlg::ShowConnected(bool bConnected) {
+    // Only a real change is shown and told: the label repaints at every port
+    // tried while searching, which says nothing new, and an icon that
+    // changed at each would flicker.
+    if (bConnected == m_bShownConnected) {
         return;
     }
-    m_bAnnouncedConnected = bConnected;
+    m_bShownConnected = bConnected;
+    ShowTrayState(bConnected);
     ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_lblStatus.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
     RaiseUiaNotification(m_lblStatus.m_hWnd, panel_logic::ConnectionAnnouncement(
                                                  bConnected, g_deviceLink.CurrentPort()));

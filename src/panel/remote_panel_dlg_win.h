@@ -44,6 +44,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The tray icon's callback message and id (the id also names its menu).
     static constexpr UINT kTrayCallback = WM_APP + 10;
     static constexpr UINT kTrayId = IDR_TRAY_MENU;
+    // The notification area's icon of the link's state: the program's own
+    // while connected, the crossed-out one while not; at the tray's size.
+    static HICON TrayIcon(bool bConnected);
     // Posted by the link thread when its status or debug line changed; at
     // most one waits in the queue.
     static constexpr UINT kLinkChanged = WM_APP + 12;
@@ -83,9 +86,9 @@ class CRemotePanelDlg : public CSkinnedDialog {
     CTextLabel m_lblDebugInfo;
     CTextLabel m_lblPositionFrame, m_lblWidthFrame, m_lblWindowFrame, m_lblLinesFrame,
         m_lblOptionsFrame;
-    CDpiLayout m_layout;           // the controls' places, to carry to a screen of another scale
-    bool m_bLevelsToSave = false;  // a change of the levels waits for IDT_SAVE_LEVELS
-    bool m_bAnnouncedConnected = false;  // what screen readers were last told of the link
+    CDpiLayout m_layout;             // the controls' places, to carry to a screen of another scale
+    bool m_bLevelsToSave = false;    // a change of the levels waits for IDT_SAVE_LEVELS
+    bool m_bShownConnected = false;  // the link's state the icon shows and readers were told
     // The link status the status label shows (kStatusInitial before the
     // first refresh) and its text, to show it again in other colours.
     static constexpr int kStatusInitial = -1;
@@ -177,7 +180,10 @@ class CRemotePanelDlg : public CSkinnedDialog {
     // The options' marks in the File menu, and the bars as tab stops under
     // Keyboard Control.
     void ApplyOptions();
-    // On a change between connected and not: the status label's name change
-    // and a spoken notification, for screen readers.
-    void AnnounceConnection(bool bConnected);
+    // On a change between connected and not: the tray icon and its tip, and
+    // for screen readers the status label's name change and a spoken
+    // notification.
+    void ShowConnected(bool bConnected);
+    // The icon and tip of the link's state in the notification area.
+    void ShowTrayState(bool bConnected);
 };

@@ -73,7 +73,8 @@ BOOL CSystemTray::CreateTrayIcon(CWnd* pParent, UINT uCallbackMessage, LPCSTR lp
     m_nid.hWnd = pParent != nullptr && pParent->m_hWnd != nullptr ? pParent->m_hWnd : m_hWnd;
     m_nid.uID = uID;
     m_nid.hIcon = hIcon;
-    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // The shell shows the tip with the keyboard-aware callbacks only when asked.
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     m_nid.uCallbackMessage = uCallbackMessage;
     CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
 
@@ -158,12 +159,17 @@ BOOL CSystemTray::RemoveTrayIcon() {
     return NotifyShell(NIM_DELETE) || bWasPending;
 }
 
-BOOL CSystemTray::ChangeTrayIcon(HICON hIcon) {
+BOOL CSystemTray::ChangeTrayIcon(HICON hIcon, LPCSTR lpszTip) {
     if (!m_bTrayAvailable) {
         return FALSE;
     }
     m_nid.hIcon = hIcon;
     m_nid.uFlags = NIF_ICON;
+    if (lpszTip != nullptr) {
+        std::memset(m_nid.szTip, 0, sizeof m_nid.szTip);
+        CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
+        m_nid.uFlags |= NIF_TIP | NIF_SHOWTIP;
+    }
     if (m_bIconHidden) {
         return TRUE;
     }

@@ -27,15 +27,17 @@ class CSystemTray : public CWnd {
     BOOL SetDefaultItem(UINT uItem, BOOL bByPos);
     // Deletes the icon from the notification area; true when it is gone.
     BOOL RemoveTrayIcon();
-    // Shows hIcon, now or, while the icon is hidden, at the next add.
-    BOOL ChangeTrayIcon(HICON hIcon);
+    // Shows hIcon, and lpszTip (cut to 127 characters) unless it is null, in
+    // one request: now or, while the icon is hidden, at the next add.
+    BOOL ChangeTrayIcon(HICON hIcon, LPCSTR lpszTip = nullptr);
     // Adds the icon again when an add is pending and it has not been
     // removed; while the shell refuses it, asked again every kAddRetryMs.
     void ReAddIcon();
     // Where menu commands go: the explicit target, else the main window.
     CWnd* GetNotifyTarget() const;
-    // The icon the record holds: what the shell shows, or shows at the next add.
+    // The icon and tip the record holds: what the shell shows, or shows at the next add.
     HICON GetIcon() const { return m_nid.hIcon; }
+    LPCSTR GetTip() const { return m_nid.szTip; }
 
     // Icon resource pszName of hModule at the size the notification area
     // shows icons at (the system's small icon size at its own scale: 16

@@ -36,7 +36,8 @@ TEST(PanelScroll, StepsOfOneAndEightStayWithin0To255AndSoundTheLimitAtEitherEnd)
         EXPECT_EQ(SoundOfScroll(c.nCode, c.nPos), c.sound)
             << "code " << c.nCode << " at " << c.nPos;
     }
-    // What screen readers hear of the link, at the first and the last port.
+    // What screen readers hear of the link, at the first and the last port
+    // (the tray icon's tip: in the panel's test under Wine).
     EXPECT_EQ(ConnectionAnnouncement(true, 1), "Magnifier connected on COM1");
     EXPECT_EQ(ConnectionAnnouncement(true, 999), "Magnifier connected on COM999");
     EXPECT_EQ(ConnectionAnnouncement(false, 3), "Magnifier not found");

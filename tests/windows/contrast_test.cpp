@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <numeric>
 #include <string>
 
 #include "device/device_link.h"
@@ -129,3 +131,34 @@ TEST_F(Contrast, TheFocusedButtonShowsAFrameAndItsAccessKeyOnlyWhileTheCuesAreSh
 }
 
 }  // namespace
+
+// The tray's two icons as Windows draws them at 16 pixels on a black and on a
+// white task bar (the two high-contrast ones): each stands out from both, and
+// their light and dark pixels differ, so they differ in shape, not only in colour.
+TEST(TrayIcons, DifferInShapeAndStandOutOnDarkAndLightTaskBars) {
+    HDC hdc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ hOld = ::SelectObject(hdc, ::CreateBitmap(16, 16, 1, 32, nullptr));
+    const RECT rc = {0, 0, 16, 16};
+    for (COLORREF crBar : {RGB(0, 0, 0), RGB(255, 255, 255)}) {
+        std::string light[2];  // '1' for each light pixel
+        for (bool bConnected : {false, true}) {
+            ::SetBkColor(hdc, crBar);
+            ::ExtTextOutA(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+            HICON hIcon = CRemotePanelDlg::TrayIcon(bConnected);
+            EXPECT_TRUE(::DrawIconEx(hdc, 0, 0, hIcon, 16, 16, 0, nullptr, DI_NORMAL));
+            int nStandOut = 0;
+            for (int i = 0; i < 256; ++i) {
+                const COLORREF cr = ::GetPixel(hdc, i % 16, i / 16);
+                const int nLight = GetRValue(cr) * 299 + GetGValue(cr) * 587 + GetBValue(cr) * 114;
+                nStandOut += cr != crBar;
+                light[bConnected] += nLight >= 128000 ? '1' : '0';
+            }
+            EXPECT_GE(nStandOut, 96) << "connected " << bConnected << " on " << crBar;
+        }
+        const auto nDiffer = std::inner_product(light[0].begin(), light[0].end(), light[1].begin(),
+                                                0, std::plus<>(), std::not_equal_to<>());
+        EXPECT_GE(nDiffer, 24) << "light and dark alike on " << crBar;
+    }
+    ::DeleteObject(::SelectObject(hdc, hOld));
+    ::DeleteDC(hdc);
+}

@@ -69,12 +69,9 @@ int Write(CComPort& port, const std::string& str) {
 // What is queued, up to nLimit; or, with nWithinMs, what has come once the
 // probe's 7 bytes have or the time is over.
 std::string Read(CComPort& port, int nLimit, int nWithinMs = -1) {
-    std::string str(static_cast<std::size_t>(nLimit), '\0');
-    auto* pBuffer = reinterpret_cast<std::uint8_t*>(str.data());
-    str.resize(static_cast<std::size_t>(nWithinMs < 0
-                                            ? port.ReadAvailable(pBuffer, nLimit)
-                                            : port.ReadWithin(pBuffer, 7, nLimit, nWithinMs)));
-    return str;
+    std::uint8_t bytes[64];
+    return {bytes, bytes + (nWithinMs < 0 ? port.ReadAvailable(bytes, nLimit)
+                                          : port.ReadWithin(bytes, 7, nLimit, nWithinMs))};
 }
 
 // The line of COM3 as a program that opened it by hand set it (pSet) and
@@ -232,12 +229,13 @@ bool Taken(UINT nModifiers, UINT vk) {
     return true;
 }
 
-bool ShellHasIcon(HWND hWnd, UINT uId) {
+// Asks the shell about icon uId of hWnd (by default whether it has it).
+bool ShellHasIcon(HWND hWnd, UINT uId, DWORD dwMessage = NIM_MODIFY) {
     NOTIFYICONDATAA nid = {};
     nid.cbSize = sizeof nid;
     nid.hWnd = hWnd;
     nid.uID = uId;
-    return ::Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+    return ::Shell_NotifyIconA(dwMessage, &nid) != FALSE;
 }
 
 // Closes the Setup Hot Keys dialog from inside its modal loop: OK as a
@@ -361,22 +359,6 @@ TEST_F(Panel, TheWarningNeverTakesTheKeyboardFromTheProgramInFront) {
         << "the warning's timer still runs after it took the warning down";
 }
 
-TEST_F(Panel, TheTrayIconComesBackWhenTheTaskbarIsCreatedAgain) {
-    Open();
-    const UINT uId = CRemotePanelDlg::kTrayId;
-    const HWND hTray = m_panel.m_tray;
-    ASSERT_TRUE(ShellHasIcon(hTray, uId)) << "the icon after start";
-    // A new taskbar knows no icons; the shell then tells every top-level window.
-    NOTIFYICONDATAA nid = {};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = hTray;
-    nid.uID = uId;
-    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &nid));
-    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0,
-                          SMTO_ABORTIFHUNG, 5000, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(hTray, uId); })) << "the icon added again";
-}
-
 // The shell refuses the first adds, as before it is ready at sign-in; every
 // request to it is kept.
 struct LateShellTray : CSystemTray {
@@ -392,14 +374,6 @@ struct LateShellTray : CSystemTray {
         return CSystemTray::NotifyShell(dwMessage);
     }
 };
-
-TEST(Tray, AnAddTheShellRefusedIsTriedAgainUntilItTakesIt) {
-    LateShellTray tray;
-    EXPECT_FALSE(tray.CreateTrayIcon(nullptr, WM_APP + 11, "late",
-                                     ::LoadIcon(nullptr, IDI_APPLICATION), 77));
-    EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(tray, 77); }, 3 * CSystemTray::kAddRetryMs))
-        << "the icon after two refused adds";
-}
 
 // Where the menu's commands go.
 struct CommandSink : CWnd {
@@ -429,16 +403,17 @@ void CALLBACK AnswerTrayMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
     }
 }
 
-TEST(Tray, KeysOnTheIconShowThePanelOrOpenTheMenuAtTheIconAndGiveTheFocusBack) {
+TEST(Tray, AnIconRefusedComesLaterAndItsKeysShowThePanelOrOpenTheMenuAndGiveTheFocusBack) {
     // Wine's tray cannot take the keyboard, so the shell's callbacks are sent here.
     CommandSink sink;
     ASSERT_TRUE(sink.CreateEx(0, RegisterWndClass(0), "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr));
     LateShellTray tray;
-    tray.m_nRefusals = 0;
     tray.m_pNotifyTarget = &sink;
     const UINT uId = CRemotePanelDlg::kTrayId, uCallback = WM_APP + 12;
-    ASSERT_TRUE(
+    EXPECT_FALSE(
         tray.CreateTrayIcon(nullptr, uCallback, "keys", ::LoadIcon(nullptr, IDI_APPLICATION), uId));
+    ASSERT_TRUE(WaitFor([&] { return ShellHasIcon(tray, uId); }, 3 * CSystemTray::kAddRetryMs))
+        << "the icon after two refused adds";
     ASSERT_EQ(tray.GetShellVersion(), 4u) << "the shell's keyboard-aware callbacks";
     tray.SetDefaultItem(ID_MAXIMIZE, FALSE);
     // After each event a marker command, so that the commands it posted are in.
@@ -606,7 +581,7 @@ void Publish(int nStatus, const char* pszText) {
     ASSERT_TRUE(WaitFor([] { return !g_deviceLink.IsStatusUnread(); })) << pszText;
 }
 
-TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeOfLink) {
+TEST_F(Panel, SoundsAnswerEachActionAndTheTrayIconAndScreenReadersEachChangeOfLink) {
     std::vector<int> heard;
     SetPanelSoundFunction([&](panel_logic::PanelSound nSound) { heard.push_back(nSound); });
     HWINEVENTHOOK hHook = ::SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE, nullptr,
@@ -626,10 +601,34 @@ TEST_F(Panel, SoundsAnswerEachActionAndScreenReadersHearTheWarningAndEachChangeO
     EXPECT_EQ(heard, (std::vector<int>{panel_logic::SOUND_NOT_DETECTED, panel_logic::SOUND_SENT,
                                        panel_logic::SOUND_AT_LIMIT}));
 
-    Publish(LINK_CONNECTED, "ACTIVE Port 3");
+    // The tray icon and its tip as the shell has them, in both states, and
+    // sent again only at a change: a marker put in while searching stays.
+    CSystemTray& tray = m_panel.m_tray;
+    const auto expectTray = [&tray](bool bConnected, const std::string& strState) {
+        EXPECT_EQ(tray.GetIcon(), CRemotePanelDlg::TrayIcon(bConnected)) << strState;
+        EXPECT_EQ(tray.GetTip(), "QRV Remote - Right click on me!\n" + strState);
+        EXPECT_TRUE(ShellHasIcon(tray, CRemotePanelDlg::kTrayId)) << strState;
+    };
+    expectTray(false, "Tavrel Plus Not Detected");
+    g_deviceLink.UsePortNumber(1);
+    Publish(LINK_CONNECTED, "ACTIVE Port 1");
+    expectTray(true, "ACTIVE Port 1");
     Publish(LINK_SEARCHING, "COM1");
+    expectTray(false, "Tavrel Plus Not Detected");
+    const HICON hMarker = ::LoadIcon(nullptr, IDI_APPLICATION);
+    tray.ChangeTrayIcon(hMarker);
     Publish(LINK_SEARCHING, "COM2");
-    Publish(LINK_CONNECTED, "ACTIVE Port 4");
+    EXPECT_EQ(tray.GetIcon(), hMarker) << "the icon sent again at a scan";
+    g_deviceLink.UsePortNumber(999);
+    Publish(LINK_CONNECTED, "ACTIVE Port 999");
+    expectTray(true, "ACTIVE Port 999");
+    // A new taskbar knows no icons; told so, the panel's comes back as it was.
+    ASSERT_TRUE(ShellHasIcon(tray, CRemotePanelDlg::kTrayId, NIM_DELETE));
+    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(tray, CRemotePanelDlg::kTrayId); }))
+        << "the icon added again";
+    expectTray(true, "ACTIVE Port 999");
     const HWND hStatus = m_panel.m_lblStatus, hWarning = m_panel.m_wndWarning.m_label;
     EXPECT_TRUE(WaitFor([&] { return Raised(EVENT_OBJECT_NAMECHANGE, hStatus) >= 3; }));
     ::UnhookWinEvent(hHook);
