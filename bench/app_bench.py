@@ -3,6 +3,7 @@
 
     app_bench.py BUILD_DIR SIMULATOR TAVRELREMOTE_EXE HELPER_EXE [--previous EXE]
                  [--empty EXE] [--presses N] [--idle S] [--unplugs N] [--awake 0|1]
+                 [--baud N]
 
 BUILD_DIR is a Windows build (its wine fixture is started when it is not up). One
 after another in one prefix, with the simulator on COM3: the program, --previous
@@ -14,7 +15,9 @@ go in through XTEST, N of each (p50/p90/p99/max); then --unplugs unplugs and rep
 and S idle seconds connected, searching, and searching after a not-detected warning
 has come and gone, the panel hidden. --awake 1 makes the
 presses again with every processor kept from sleeping: on a virtual machine a sleeping
-processor takes milliseconds to wake. Prints a table; fails only when it cannot run.
+processor takes milliseconds to wake. --baud 9600 paces the simulator's line both ways
+as a real one (0, the default: bytes pass at once). Prints a table; fails only when it
+cannot run.
 """
 
 import ctypes
@@ -186,7 +189,7 @@ def measure(r, args, exe, xt, server, extra):
     which is measured idle only (None for a build of TavrelRemote.exe)."""
     out = {}
     r.fresh()
-    sim = r.sim(3)
+    sim = r.sim(3, *(["--baud", str(args.baud)] if args.baud else []))
     sim.send("first on")
     started = time.monotonic()
     proc = r.start(*(["-show"] if extra is None else extra), exe=exe)
@@ -276,7 +279,7 @@ def main():
     return e2e.run_by_hand(__doc__.splitlines()[0],
                            (("previous", str, ""), ("empty", str, empty), ("presses", int, 200),
                             ("idle", float, 60), ("unplugs", int, 5),
-                            ("awake", int, 1)),
+                            ("awake", int, 1), ("baud", int, 0)),
                            bench, "/tmp/tavrel-app-bench")
 
 

@@ -1,7 +1,8 @@
 // The least a Win32 program can cost while it waits, for app_bench.py:
 //   empty_win32.exe               a message loop in GetMessage, nothing else
 //   empty_win32.exe -keepalive N  also the keep-alive's own I/O on COMN once a
-//                                 second ("?" CR LF out, 10 ms, the answer read)
+//                                 second ("?" CR LF out, the answer read as its
+//                                 7th byte comes, within 200 ms)
 #include <windows.h>
 
 #include <cstdio>
@@ -20,21 +21,15 @@ DWORD WINAPI KeepAlive(void* pPort) {
         std::exit(1);
     }
     COMMTIMEOUTS timeouts = {};
-    timeouts.ReadIntervalTimeout = MAXDWORD;  // reads take what is queued
+    timeouts.ReadTotalTimeoutConstant = 200;  // a read ends at its last byte or after 200 ms
     timeouts.WriteTotalTimeoutConstant = 1000;
     ::SetCommTimeouts(hComm, &timeouts);
     for (;;) {
         ::Sleep(1000);
         DWORD dwDone = 0;
         ::WriteFile(hComm, "?\r\n", 3, &dwDone, nullptr);
-        ::Sleep(10);
-        DWORD dwErrors = 0;
-        COMSTAT stat = {};
-        char buffer[64];
-        if (::ClearCommError(hComm, &dwErrors, &stat) && stat.cbInQue > 0) {
-            ::ReadFile(hComm, buffer, stat.cbInQue < sizeof buffer ? stat.cbInQue : sizeof buffer,
-                       &dwDone, nullptr);
-        }
+        char buffer[7];
+        ::ReadFile(hComm, buffer, sizeof buffer, &dwDone, nullptr);
     }
 }
 

@@ -145,21 +145,13 @@ class FakeSerialLine final : public ISerialPort {
     // (VirtualLink runs the script meanwhile); without one the clock jumps.
     std::function<void(std::int64_t nUntil, const std::function<bool()>& fnWoken)> waitFor;
     int ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) override {
-        const std::int64_t nDeadline = m_nNow + nWithinMs;
-        while (!m_bStopped && Visible() < nWanted && m_nNow < nDeadline) {
-            // Woken as the nWanted-th byte arrives, as a driver's read completes.
-            const auto& in = m_ports[m_nOpen].in;
-            std::int64_t nUntil = nDeadline;
-            if (static_cast<int>(in.size()) >= nWanted && nWanted > 0) {
-                const std::int64_t nArrival = std::next(in.begin(), nWanted - 1)->first;
-                nUntil = nArrival > m_nNow ? std::min(nArrival, nDeadline) : nDeadline;
-            }
-            if (waitFor) {
-                waitFor(nUntil, [this] { return m_bStopped; });
-            } else {
-                m_nNow = nUntil;
-            }
-        }
+        // Until the nWanted-th byte arrives, as a driver's read completes then.
+        const auto& in = m_ports[m_nOpen].in;
+        const std::int64_t nArrival =
+            std::ssize(in) >= nWanted ? std::next(in.begin(), nWanted - 1)->first : INT64_MAX;
+        const std::int64_t nUntil =
+            m_bStopped ? m_nNow : std::clamp(nArrival, m_nNow, m_nNow + nWithinMs);
+        waitFor ? waitFor(nUntil, [this] { return m_bStopped; }) : Advance(int(nUntil - m_nNow));
         return ReadAvailable(pBuffer, nLimit);
     }
     void StopWaits() override { m_bStopped = true; }
