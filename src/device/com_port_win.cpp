@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -26,8 +27,10 @@ struct CComPort::Platform {
     CHandle evWrite;
     OVERLAPPED ovRead = {};   // with evRead's event
     OVERLAPPED ovWrite = {};  // with evWrite's event
-    // Set by StopWaits, for the port's whole life: kept across opens.
+    // Set by StopWaits, for the port's whole life: kept across opens. The
+    // flag spares a read the system call that would look at the event.
     CHandle evStop{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<bool> bStopped{false};
     // The total read time the driver's timeouts now give, 0 while a read
     // takes only what is queued.
     DWORD dwReadWithinMs = 0;
@@ -299,8 +302,7 @@ int CComPort::ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWi
         return 0;
     }
     const DWORD dwWant = static_cast<DWORD>(std::clamp(nWanted, 1, nLimit));
-    const bool bStopped = ::WaitForSingleObject(m_p->evStop.Get(), 0) == WAIT_OBJECT_0;
-    if (nWithinMs <= 0 || bStopped || static_cast<DWORD>(GetInputCount()) >= dwWant) {
+    if (nWithinMs <= 0 || m_p->bStopped) {
         return ReadAvailable(pBuffer, nLimit);
     }
     // The driver completes the read as its last byte arrives, or at the total
@@ -337,5 +339,6 @@ int CComPort::ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWi
 }
 
 void CComPort::StopWaits() {
+    m_p->bStopped = true;
     ::SetEvent(m_p->evStop.Get());
 }

@@ -381,9 +381,10 @@ def setup_ok(r):
 
 
 def buttons_and_status(r):
-    """NONE without a magnifier; a press waits and goes out once connected;
-    each button sends its command; NONE again when unplugged."""
-    sim = r.sim(3, mapped=False)
+    """On a line as slow as a real one at 9600 baud: NONE without a magnifier;
+    a press waits and goes out once connected; each button sends its command;
+    NONE again when unplugged."""
+    sim = r.sim(3, "--baud", "9600", mapped=False)
     r.program("-show")
     r.status("NONE")
     # Below the input (BM_CLICK): Wine may drop a click on a just-mapped window.
