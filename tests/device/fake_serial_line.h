@@ -141,8 +141,7 @@ class FakeSerialLine final : public ISerialPort {
         }
         return nTake;
     }
-    // A wait lets virtual time pass to nUntil, or less once fnWoken holds
-    // (VirtualLink runs the script meanwhile); without one the clock jumps.
+    // Lets time pass to nUntil or until fnWoken (VirtualLink: running the script).
     std::function<void(std::int64_t nUntil, const std::function<bool()>& fnWoken)> waitFor;
     int ReadWithin(std::uint8_t* pBuffer, int nWanted, int nLimit, int nWithinMs) override {
         // Until the nWanted-th byte arrives, as a driver's read completes then.

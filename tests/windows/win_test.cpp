@@ -66,8 +66,7 @@ int Write(CComPort& port, const std::string& str) {
                            static_cast<int>(str.size()));
 }
 
-// What is queued, up to nLimit; or, with nWithinMs, what has come once the
-// probe's 7 bytes have or the time is over.
+// What is queued (up to nLimit), or with nWithinMs what came by the 7th byte.
 std::string Read(CComPort& port, int nLimit, int nWithinMs = -1) {
     std::uint8_t bytes[64];
     return {bytes, bytes + (nWithinMs < 0 ? port.ReadAvailable(bytes, nLimit)
