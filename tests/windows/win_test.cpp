@@ -109,10 +109,10 @@ TEST(SerialPort, OpensOnlyWhatIsThereExchangesBytesAndSetsItsOwnLine) {
         << "the 7 bytes of the probe's answer queued";
     EXPECT_EQ(Read(port, 3), "V1.");
     EXPECT_EQ(Read(port, 40), "23\r\n");
-    EXPECT_EQ(Read(port, 40), "");
-    // Waited for: whole; nothing when nothing comes; at once when stopped.
-    ASSERT_EQ(Write(port, "?\r\n"), 3);
-    EXPECT_EQ(Read(port, 40, 60000), "V1.23\r\n");
+    // Waited for: with what came after the 7th byte; nothing; at once when stopped.
+    ASSERT_EQ(Write(port, "?\r\n?\r\n"), 6);
+    ASSERT_TRUE(WaitFor([&] { return port.GetInputCount() == 14; }, kDeadlineMs)) << "2 answers";
+    EXPECT_EQ(Read(port, 40, 60000), "V1.23\r\nV1.23\r\n");
     EXPECT_EQ(Read(port, 40, 50), "");
     std::thread stopper([&port] { port.StopWaits(); });
     const DWORD dwStart = ::GetTickCount();
