@@ -25,8 +25,7 @@ bool Predict(const std::string& stale, const FakeSerialLine::Reply& reply, int& 
              std::string& text) {
     std::string queued = stale.substr(std::min<std::size_t>(stale.size(), 1000));
     std::size_t next = 0;
-    nMs = 0;
-    for (;;) {
+    for (nMs = 0;;) {
         for (; next < reply.size() && reply[next].nDelayMs <= nMs; ++next) {
             queued += reply[next].bytes;
         }

@@ -8,7 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
 #include <chrono>
 #include <cstring>

@@ -16,8 +16,8 @@ namespace {
 // are wider.
 constexpr DWORD kRecordSize = NOTIFYICONDATAA_V2_SIZE;
 
-// Copies at most nMax - 1 characters of lpszSource; the rest of the
-// destination is already zero.
+// Copies at most nMax - 1 characters of lpszSource, zeroing the rest of
+// them (strncpy); the last byte, zero since construction, is never written.
 void CopyCut(char* pDest, LPCSTR lpszSource, size_t nMax) {
     if (lpszSource != nullptr && nMax > 0) {
         std::strncpy(pDest, lpszSource, nMax - 1);
@@ -166,7 +166,6 @@ BOOL CSystemTray::ChangeTrayIcon(HICON hIcon, LPCSTR lpszTip) {
     m_nid.hIcon = hIcon;
     m_nid.uFlags = NIF_ICON;
     if (lpszTip != nullptr) {
-        std::memset(m_nid.szTip, 0, sizeof m_nid.szTip);
         CopyCut(m_nid.szTip, lpszTip, static_cast<size_t>(s_nTipMax));
         m_nid.uFlags |= NIF_TIP | NIF_SHOWTIP;
     }
